@@ -1,0 +1,19 @@
+// Text rules shared by the job scripts that the plug-ins write for the command interpreter.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace common {
+
+// Every '%' doubled: a batch file expands %...% even inside double quotes.
+std::wstring doublePercent(std::wstring_view text);
+
+// The text before the last '\' ("E:\Video\a.avi" gives "E:\Video", "E:\a.avi" gives "E:");
+// the whole text when it holds no '\'.
+std::wstring beforeLastBackslash(std::wstring_view path);
+
+// Signed 16-bit limit of the hosts' counts, list indexes and character positions.
+inline constexpr std::size_t kMaxCount16 = 32767;
+
+}  // namespace common

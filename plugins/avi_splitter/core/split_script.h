@@ -1,0 +1,80 @@
+// The splitter's part lines and its job script split.bat, apart from any window.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace clipcutter {
+
+// Caption of lb_path while no file has been chosen.
+inline constexpr std::wstring_view kNoFileCaption = L"Path";
+inline constexpr std::wstring_view kStartMarker = L"Start";
+inline constexpr std::wstring_view kEndMarker = L"End";
+
+// The hours, minutes and seconds fields exactly as typed, joined by ':'.
+std::wstring timeText(std::wstring_view hours, std::wstring_view minutes,
+                      std::wstring_view seconds);
+
+// "Split From [start] To [end]"; a marker is passed as start or end.
+std::wstring partLine(std::wstring_view start, std::wstring_view end);
+
+// The lines one OK of the Add Part dialog appends, in order: a closed line when neither box is
+// ticked, an open-end line when "Until end of movie" is, an open-start line when "From start" is.
+std::vector<std::wstring> partLinesForOk(std::wstring_view start, std::wstring_view end,
+                                         bool fromStart, bool untilEnd);
+
+struct PartTimes {
+    std::wstring start;  // the time text, or "Start"
+    std::wstring end;    // the time text, or "End"
+};
+
+// Start and end read back from a part line: the text between the first '[' and the first ']', and
+// the same inside the text from the first "To [" on. Missing pieces read as empty.
+PartTimes parsePartLine(std::wstring_view line);
+
+// Whether a time text may stand unquoted on the command line: ASCII letters, digits, '.', ':',
+// '+' and '-' only, and not empty.
+bool isPassableTime(std::wstring_view time);
+
+// -endpos for a closed part: the length end - start written hh:mm:ss[.frac], when both read as
+// [[h:]m:]s[.frac] with decimal fields and end lies after start; nothing otherwise.
+std::optional<std::wstring> partLength(std::wstring_view start, std::wstring_view end);
+
+// Where things go, derived from the program folder and the input path.
+struct ScriptPlace {
+    std::wstring drive;         // first two characters of the program folder, e.g. "D:"
+    std::wstring hostRoot;      // program folder up to its last '\'
+    std::wstring scriptPath;    // host root + "\tmp\split.bat"
+    std::wstring outputFolder;  // input path up to its last '\'
+};
+ScriptPlace scriptPlace(std::wstring_view programFolder, std::wstring_view inputPath);
+
+// What the script's command lines are built from. The paths are those written into the script
+// (the caller may have replaced them by forms the command interpreter can read).
+struct ScriptInput {
+    std::wstring drive;
+    std::wstring hostRoot;
+    std::wstring inputPath;
+    std::wstring outputFolder;
+    std::vector<std::wstring> partLines;
+};
+
+// Why a part list cannot become a script.
+struct TooManyParts {};   // more than 32767 entries
+struct PartLineTooLong {  // more than 32767 characters
+    std::size_t partNumber;
+};
+struct UnpassableTime {  // a time that cannot stand unquoted, or a line that does not read back
+    std::size_t partNumber;
+    std::wstring time;
+};
+using ScriptRefusal = std::variant<TooManyParts, PartLineTooLong, UnpassableTime>;
+
+// The script's lines without line ends, or why there is none.
+std::variant<std::vector<std::wstring>, ScriptRefusal> splitScript(const ScriptInput& input);
+
+}  // namespace clipcutter

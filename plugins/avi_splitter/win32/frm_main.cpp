@@ -1,0 +1,216 @@
+#include "frm_main.h"
+
+#include <commdlg.h>
+
+#include <vector>
+
+#include "split_script.h"
+#include "win32/job_script_file.h"
+
+namespace clipcutter {
+
+namespace {
+
+using win::ControlKind;
+
+constexpr win::ControlSpec kControls[] = {
+    {FrmMain::Frame1, ControlKind::Frame, L"Info", 0, 0, 399, 39},
+    {FrmMain::Label1, ControlKind::Label,
+     L"Splitter is easy to use, type in an start position and an end position, press start!", 4, 18,
+     389, 17, FrmMain::Frame1},
+    {FrmMain::Label2, ControlKind::Label,
+     L"1. Open File (AVI Only, convert with Movarix first if not AVI)", 4, 48, 359, 15},
+    {FrmMain::Command1, ControlKind::Button, L"Browse", 22, 68, 95, 21},
+    {FrmMain::lb_path, ControlKind::Label, L"Path", 120, 66, 273, 33},
+    {FrmMain::Label4, ControlKind::Label, L"2. Add Parts to split", 4, 106, 359, 15},
+    {FrmMain::List1, ControlKind::ListBox, L"", 24, 126, 299, 134},
+    {FrmMain::Command2, ControlKind::Button, L"Add Part", 326, 152, 67, 23},
+    {FrmMain::Command3, ControlKind::Button, L"Remove", 326, 184, 67, 23},
+    {FrmMain::Command4, ControlKind::Button, L"Start!", 12, 268, 121, 19},
+};
+
+constexpr int kIcon = 1;
+
+constexpr win::FormSpec kForm = {
+    L"clipcutter.frm_main",
+    L"Movarix Plugin ID:4401 - AVI Splitter",
+    398,
+    294,
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+    0,
+    kIcon,
+};
+
+// Room for the longest path the system can name.
+constexpr std::size_t kFileNameCapacity = 32768;
+
+std::vector<std::wstring> listEntries(HWND list) {
+    const auto count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    std::vector<std::wstring> entries;
+    entries.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
+    std::wstring text;
+    for (int i = 0; i < count; ++i) {
+        const auto length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        text.assign(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+        const auto got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
+                                      reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+        entries.push_back(text);
+    }
+    return entries;
+}
+
+std::wstring unsafePathMessage(const std::wstring& path) {
+    return L"The job script cannot name this path, since it holds characters that the command "
+           L"prompt cannot read:\n\n" +
+           path + L"\n\nRename it, or turn on short file names for its drive.";
+}
+
+}  // namespace
+
+FrmMain::FrmMain(Services services) : services_(std::move(services)) {}
+
+FrmMain::~FrmMain() = default;
+
+bool FrmMain::create() {
+    return Form::create(kForm, kControls);
+}
+
+DlgAdd* FrmMain::addDialog() const {
+    return dlgAdd_ && dlgAdd_->hwnd() ? dlgAdd_.get() : nullptr;
+}
+
+void FrmMain::browse() {
+    std::wstring buffer = lastFile_;
+    buffer.resize(kFileNameCapacity, L'\0');
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = hwnd();
+    ofn.lpstrFilter = L"AVI File\0*.avi\0";
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    ofn.lpstrTitle = L"Select input file";
+    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    // A cancelled dialog keeps the last confirmed choice.
+    if (GetOpenFileNameW(&ofn)) lastFile_ = buffer.c_str();
+
+    if (lastFile_.empty()) {
+        services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);
+        return;
+    }
+    SetWindowTextW(item(lb_path), lastFile_.c_str());
+}
+
+void FrmMain::addPart() {
+    if (!addDialog()) {
+        const HWND list = item(List1);
+        auto dialog = std::make_unique<DlgAdd>([list](const std::wstring& line) {
+            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+        });
+        if (!dialog->create()) {
+            services_.prompter.runtimeError(
+                win::RuntimeError::system(L"Opening the Add Part dialog", L"", GetLastError()));
+            return;
+        }
+        dlgAdd_ = std::move(dialog);
+    }
+    dlgAdd_->show();
+}
+
+void FrmMain::remove() {
+    const HWND list = item(List1);
+    const auto selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR) {
+        services_.prompter.message(L"Nothing selected!", win::MessageIcon::None);
+        return;
+    }
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+}
+
+void FrmMain::startSplit() {
+    const std::wstring inputPath = win::windowText(item(lb_path));
+    if (inputPath == kNoFileCaption) {
+        services_.prompter.message(L"You did not select a file!", win::MessageIcon::None);
+        return;
+    }
+    const HWND list = item(List1);
+    std::vector<std::wstring> parts = listEntries(list);
+    // The walk through the list ends on its last entry.
+    if (!parts.empty()) SendMessageW(list, LB_SETCURSEL, parts.size() - 1, 0);
+
+    const ScriptPlace place = scriptPlace(services_.programFolder, inputPath);
+    ScriptInput input;
+    input.drive = place.drive;
+    for (auto [from, to] :
+         {std::pair{&place.hostRoot, &input.hostRoot}, std::pair{&inputPath, &input.inputPath},
+          std::pair{&place.outputFolder, &input.outputFolder}}) {
+        auto safe = win::scriptSafePath(*from);
+        if (!safe) {
+            services_.prompter.message(unsafePathMessage(*from), win::MessageIcon::None);
+            return;
+        }
+        *to = std::move(*safe);
+    }
+    input.partLines = std::move(parts);
+
+    auto script = splitScript(input);
+    if (const auto* refusal = std::get_if<ScriptRefusal>(&script)) {
+        if (const auto* bad = std::get_if<UnpassableTime>(refusal)) {
+            services_.prompter.message(
+                L"Part " + std::to_wstring(bad->partNumber) +
+                    L" cannot be passed to the encoder: \"" + bad->time +
+                    L"\".\n\nA time may hold only letters, digits and the characters . : + -",
+                win::MessageIcon::None);
+            return;
+        }
+        const auto* tooLong = std::get_if<PartLineTooLong>(refusal);
+        services_.prompter.runtimeError(win::RuntimeError::other(
+            L"Start!", tooLong ? L"Overflow: part " + std::to_wstring(tooLong->partNumber) +
+                                     L" is longer than 32767 characters."
+                               : L"Overflow: the part list holds more than 32767 parts."));
+        return;
+    }
+    const auto& lines = std::get<std::vector<std::wstring>>(script);
+    if (const DWORD error = win::writeJobScript(place.scriptPath, lines)) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(L"Writing the job script", place.scriptPath, error));
+        return;
+    }
+    if (const DWORD error = services_.starter.startScript(place.scriptPath, SW_SHOWMINIMIZED)) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(L"Starting the job script", place.scriptPath, error));
+        return;
+    }
+}
+
+LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) != BN_CLICKED) break;
+            switch (LOWORD(wParam)) {
+                case Command1:
+                    browse();
+                    return 0;
+                case Command2:
+                    addPart();
+                    return 0;
+                case Command3:
+                    remove();
+                    return 0;
+                case Command4:
+                    startSplit();
+                    return 0;
+            }
+            break;
+        case WM_DESTROY:
+            // Closing the main window ends the program: the Add Part dialog goes with it.
+            dlgAdd_.reset();
+            services_.endProgram();
+            return 0;
+    }
+    return Form::onMessage(message, wParam, lParam);
+}
+
+}  // namespace clipcutter

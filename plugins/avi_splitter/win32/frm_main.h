@@ -1,0 +1,59 @@
+// The splitter's main window: the input file, the part list, and Start!.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "dlg_add.h"
+#include "win32/program_starter.h"
+#include "win32/prompter.h"
+#include "win32/window_builder.h"
+
+namespace clipcutter {
+
+// What the window reaches outside itself; tests pass recorders.
+struct Services {
+    win::Prompter& prompter;
+    win::ProgramStarter& starter;
+    std::wstring programFolder;
+    std::function<void()> endProgram;  // when the main window is closed
+};
+
+class FrmMain : public win::Form {
+  public:
+    enum Control : int {
+        Frame1 = 100,
+        Label1,
+        Label2,
+        Command1,
+        lb_path,
+        Label4,
+        List1,
+        Command2,
+        Command3,
+        Command4,
+    };
+
+    explicit FrmMain(Services services);
+    ~FrmMain() override;
+
+    // Creates the window hidden.
+    bool create();
+    // The Add Part dialog while it exists (created by the first Add Part, gone after its close
+    // button or with this window).
+    DlgAdd* addDialog() const;
+
+  private:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void browse();
+    void addPart();
+    void remove();
+    void startSplit();
+
+    Services services_;
+    std::unique_ptr<DlgAdd> dlgAdd_;
+    std::wstring lastFile_;  // the file-open dialog's file name: its last confirmed choice
+};
+
+}  // namespace clipcutter
