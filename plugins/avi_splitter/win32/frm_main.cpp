@@ -91,7 +91,9 @@ void FrmMain::browse() {
     ofn.lpstrFile = buffer.data();
     ofn.nMaxFile = static_cast<DWORD>(buffer.size());
     ofn.lpstrTitle = L"Select input file";
-    ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    // NOCHANGEDIR: the chosen folder must not become the working folder and be held open.
+    ofn.Flags =
+        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     // A cancelled dialog keeps the last confirmed choice.
     if (GetOpenFileNameW(&ofn)) lastFile_ = buffer.c_str();
 

@@ -1,0 +1,390 @@
+// The splitter's windows created in this process and driven as a user drives them, with the
+// message box and the program starter replaced by recorders.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "frm_main.h"
+
+namespace clipcutter {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Message {
+    std::wstring text;
+    win::MessageIcon icon;
+    bool operator==(const Message&) const = default;
+};
+
+struct RecordingPrompter : win::Prompter {
+    std::vector<Message> messages;
+    std::vector<win::RuntimeError> errors;
+    void message(const std::wstring& text, win::MessageIcon icon) override {
+        messages.push_back({text, icon});
+    }
+    void runtimeError(const win::RuntimeError& error) override { errors.push_back(error); }
+};
+
+struct RecordingStarter : win::ProgramStarter {
+    std::vector<std::pair<std::wstring, int>> starts;
+    DWORD startScript(const std::wstring& path, int showCommand) override {
+        starts.emplace_back(path, showCommand);
+        return 0;
+    }
+};
+
+void click(HWND button) {
+    SendMessageW(button, BM_CLICK, 0, 0);
+}
+
+// A click into a text box (which selects its text), Backspace, then the text typed.
+void type(HWND edit, const std::wstring& text) {
+    SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+}
+
+std::string fileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Splitter : public testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = fs::temp_directory_path() /
+                (L"clipcutter-test-" + std::to_wstring(GetCurrentProcessId()));
+        fs::remove_all(root_);
+        fs::create_directories(root_ / L"host" / L"plugins");
+        fs::create_directories(root_ / L"host" / L"tmp");
+        frm_ = std::make_unique<FrmMain>(Services{
+            prompter_, starter_, (root_ / L"host" / L"plugins").wstring(), [this] { ++ended_; }});
+        ASSERT_TRUE(frm_->create());
+        ShowWindow(frm_->hwnd(), SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override {
+        frm_.reset();
+        fs::remove_all(root_);
+    }
+
+    HWND item(int id) const { return frm_->item(id); }
+    HWND dialogItem(int id) const { return frm_->addDialog()->item(id); }
+    std::vector<std::wstring> parts() const {
+        std::vector<std::wstring> out;
+        const HWND list = item(FrmMain::List1);
+        for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
+            std::wstring text(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)),
+                              L'\0');
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+            out.push_back(text);
+        }
+        return out;
+    }
+    LRESULT selection() const { return SendMessageW(item(FrmMain::List1), LB_GETCURSEL, 0, 0); }
+    void chooseFile(const fs::path& path) {
+        SetWindowTextW(item(FrmMain::lb_path), path.wstring().c_str());
+    }
+    // Add Part, the given start and end typed in, the given boxes ticked, then OK.
+    void addPart(const std::wstring& start, const std::wstring& end, bool fromStart = false,
+                 bool untilEnd = false) {
+        click(item(FrmMain::Command2));
+        const int fields[] = {DlgAdd::txt_hr,     DlgAdd::txt_min,     DlgAdd::txt_sec,
+                              DlgAdd::txt_hr_end, DlgAdd::txt_min_end, DlgAdd::txt_sec_end};
+        std::vector<std::wstring> texts;
+        for (const std::wstring* time : {&start, &end})
+            for (std::size_t from = 0, colon = 0; colon != std::wstring::npos; from = colon + 1) {
+                colon = time->find(L':', from);
+                texts.push_back(time->substr(from, colon - from));
+            }
+        for (int i = 0; i < 6; ++i) type(dialogItem(fields[i]), texts[i]);
+        const auto tick = [this](int box, bool want) {
+            if ((IsDlgButtonChecked(frm_->addDialog()->hwnd(), box) == BST_CHECKED) != want)
+                click(dialogItem(box));
+        };
+        tick(DlgAdd::chk_start, fromStart);
+        tick(DlgAdd::chk_end, untilEnd);
+        click(dialogItem(DlgAdd::OKButton));
+    }
+    fs::path scriptPath() const { return root_ / L"host" / L"tmp" / L"split.bat"; }
+
+    fs::path root_;
+    RecordingPrompter prompter_;
+    RecordingStarter starter_;
+    int ended_ = 0;
+    std::unique_ptr<FrmMain> frm_;
+};
+
+std::vector<std::wstring> tabOrder(HWND window) {
+    std::vector<std::wstring> order;
+    const HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
+    for (HWND h = first; h && (order.empty() || h != first);
+         h = GetNextDlgTabItem(window, h, FALSE))
+        order.push_back(win::windowText(h));
+    return order;
+}
+
+TEST_F(Splitter, WindowsAsDeclared) {
+    EXPECT_EQ(win::windowText(frm_->hwnd()), L"Movarix Plugin ID:4401 - AVI Splitter");
+    RECT client;
+    GetClientRect(frm_->hwnd(), &client);
+    EXPECT_EQ(client.right, MulDiv(398, frm_->dpi(), 96));
+    EXPECT_EQ(client.bottom, MulDiv(294, frm_->dpi(), 96));
+    EXPECT_EQ(tabOrder(frm_->hwnd()),
+              (std::vector<std::wstring>{L"Browse", L"", L"Add Part", L"Remove", L"Start!"}));
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), L"Path");
+
+    click(item(FrmMain::Command2));
+    const HWND dialog = frm_->addDialog()->hwnd();
+    EXPECT_EQ(win::windowText(dialog), L"Add Part");
+    EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
+    EXPECT_EQ(tabOrder(dialog),
+              (std::vector<std::wstring>{L"OK", L"Cancel", L"00", L"00", L"00", L"00", L"00", L"00",
+                                         L"Until end of movie", L"From start"}));
+}
+
+TEST_F(Splitter, AddPartComposesLinesFromTheFields) {
+    addPart(L"00:00:00", L"00:00:00");
+    EXPECT_FALSE(IsWindowVisible(frm_->addDialog()->hwnd()));
+    addPart(L"1:5:", L"00:00:00", false, true);
+    addPart(L"00:10:00", L"00:20:00", true, true);
+    EXPECT_EQ(parts(),
+              (std::vector<std::wstring>{
+                  L"Split From [00:00:00] To [00:00:00]", L"Split From [1:5:] To [End]",
+                  L"Split From [00:10:00] To [End]", L"Split From [Start] To [00:20:00]"}));
+}
+
+TEST_F(Splitter, AddPartKeepsItsStateAcrossOkAndCancelButNotItsCloseButton) {
+    click(item(FrmMain::Command2));
+    const HWND dialog = frm_->addDialog()->hwnd();
+    type(dialogItem(DlgAdd::txt_min), L"42");
+    click(dialogItem(DlgAdd::chk_start));
+    EXPECT_FALSE(IsWindowEnabled(dialogItem(DlgAdd::txt_hr)));
+    EXPECT_TRUE(IsWindowEnabled(dialogItem(DlgAdd::txt_hr_end)));
+    click(dialogItem(DlgAdd::CancelButton));
+    EXPECT_TRUE(parts().empty());
+
+    click(item(FrmMain::Command2));
+    click(item(FrmMain::Command2));  // a second press only brings the same dialog forward
+    ASSERT_EQ(frm_->addDialog()->hwnd(), dialog);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    EXPECT_EQ(win::windowText(dialogItem(DlgAdd::txt_min)), L"42");
+    EXPECT_EQ(IsDlgButtonChecked(dialog, DlgAdd::chk_start), BST_CHECKED);
+    EXPECT_FALSE(IsWindowEnabled(dialogItem(DlgAdd::txt_min)));
+    click(dialogItem(DlgAdd::chk_start));  // unticked: enabled again, text kept
+    EXPECT_TRUE(IsWindowEnabled(dialogItem(DlgAdd::txt_min)));
+    EXPECT_EQ(win::windowText(dialogItem(DlgAdd::txt_min)), L"42");
+    click(dialogItem(DlgAdd::OKButton));
+    EXPECT_EQ(parts(), (std::vector<std::wstring>{L"Split From [00:42:00] To [00:00:00]"}));
+
+    click(item(FrmMain::Command2));
+    EXPECT_EQ(win::windowText(dialogItem(DlgAdd::txt_min)), L"42");
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(parts().size(), 1u);
+    click(item(FrmMain::Command2));
+    EXPECT_EQ(win::windowText(dialogItem(DlgAdd::txt_min)), L"00");
+}
+
+TEST_F(Splitter, ClickIntoAFieldSelectsItsText) {
+    click(item(FrmMain::Command2));
+    const HWND field = dialogItem(DlgAdd::txt_sec_end);
+    SetWindowTextW(field, L"12345");
+    SendMessageW(field, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+    SendMessageW(field, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+    DWORD from = 1, to = 0;
+    SendMessageW(field, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 5u);
+}
+
+TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{{L"Nothing selected!", win::MessageIcon::None}}));
+
+    addPart(L"00:00:01", L"00:00:02");
+    addPart(L"00:00:03", L"00:00:04");
+    addPart(L"00:00:05", L"00:00:06");
+    SendMessageW(item(FrmMain::List1), LB_SETCURSEL, 0, 0);
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(selection(), LB_ERR);
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(prompter_.messages.size(), 2u);
+
+    chooseFile(root_ / L"in.avi");
+    click(item(FrmMain::Command4));
+    const std::string script = fileBytes(scriptPath());
+    EXPECT_NE(script.find("-ss 00:00:03 -endpos 00:00:01 -o"), std::string::npos);
+    EXPECT_NE(script.find("part_ 1.avi\"\r\n"), std::string::npos);
+    EXPECT_NE(script.find("part_ 2.avi\"\r\n"), std::string::npos);
+    EXPECT_EQ(script.find("part_ 3.avi"), std::string::npos);
+}
+
+TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
+    click(item(FrmMain::Command4));
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{{L"You did not select a file!", win::MessageIcon::None}}));
+    EXPECT_FALSE(fs::exists(scriptPath()));
+    EXPECT_TRUE(starter_.starts.empty());
+
+    std::ofstream(scriptPath()) << "left over from an earlier run\r\n";
+    chooseFile(L"E:\\Vid\u00e9o 100%\\a.avi");
+    addPart(L"00:00:05", L"00:00:15");
+    addPart(L"00:00:05", L"00:00:15", true, false);
+    click(item(FrmMain::Command4));
+    EXPECT_EQ(selection(), 1);
+    ASSERT_EQ(starter_.starts.size(), 1u);
+    EXPECT_EQ(starter_.starts[0], std::make_pair(scriptPath().wstring(), SW_SHOWMINIMIZED));
+    const std::string host = (root_ / L"host").string();  // ASCII temp path
+    EXPECT_EQ(fileBytes(scriptPath()),
+              host.substr(0, 2) + "\r\ncd \"" + host + "\\bin\\\"\r\n" +
+                  "mencoder \"E:\\Vid\x82o 100%%\\a.avi\" -ovc copy -oac copy -ss 00:00:05 "
+                  "-endpos 00:00:10 -o \"E:\\Vid\x82o 100%%\\part_ 1.avi\"\r\n"
+                  "mencoder \"E:\\Vid\x82o 100%%\\a.avi\" -ovc copy -oac copy  -endpos 00:00:15 "
+                  "-o \"E:\\Vid\x82o 100%%\\part_ 2.avi\"\r\n");
+    EXPECT_EQ(prompter_.messages.size(), 1u);
+}
+
+TEST_F(Splitter, StartRefusesWhatTheScriptCannotCarry) {
+    struct Case {
+        std::wstring start;
+        std::wstring message;
+    };
+    const Case cases[] = {
+        {L"00:00:1 & del *",
+         L"Part 2 cannot be passed to the encoder: \"00:00:1 & del *\".\n\nA time may hold only "
+         L"letters, digits and the characters . : + -"},
+        {L"00:00:1]",
+         L"Part 2 cannot be passed to the encoder: \"Split From [00:00:1]] To [End]\".\n\nA "
+         L"time may hold only letters, digits and the characters . : + -"},
+    };
+    chooseFile(root_ / L"in.avi");
+    addPart(L"00:00:00", L"00:00:01");
+    for (const auto& c : cases) {
+        addPart(c.start, L"00:00:00", false, true);
+        prompter_.messages.clear();
+        click(item(FrmMain::Command4));
+        EXPECT_EQ(prompter_.messages, (std::vector<Message>{{c.message, win::MessageIcon::None}}));
+        EXPECT_FALSE(fs::exists(scriptPath()));
+        EXPECT_TRUE(starter_.starts.empty());
+        SendMessageW(item(FrmMain::List1), LB_DELETESTRING, 1, 0);
+    }
+}
+
+TEST_F(Splitter, APathTheConsoleCannotReadIsWrittenShortOrRefused) {
+    const fs::path folder = root_ / L"\u6620\u753b";  // no OEM code page holds these
+    fs::create_directories(folder);
+    std::ofstream(folder / L"clip.avi") << "RIFF";
+    chooseFile(folder / L"clip.avi");
+    addPart(L"00:00:01", L"00:00:02");
+    click(item(FrmMain::Command4));
+    if (!prompter_.messages.empty()) {
+        EXPECT_NE(prompter_.messages[0].text.find(folder.wstring()), std::wstring::npos);
+        EXPECT_FALSE(fs::exists(scriptPath()));
+        return;
+    }
+    // Written short: the names in the script lead to the same file and folder.
+    const std::string script = fileBytes(scriptPath());
+    const auto quoted = [&](std::size_t from) {
+        const auto open = script.find('"', from);
+        return script.substr(open + 1, script.find('"', open + 1) - open - 1);
+    };
+    const std::string input = quoted(script.find("mencoder"));
+    const std::string output = quoted(script.find("-o"));
+    EXPECT_TRUE(fs::equivalent(fs::path(input), folder / L"clip.avi")) << input;
+    EXPECT_TRUE(fs::equivalent(fs::path(output).parent_path(), folder)) << output;
+}
+
+TEST_F(Splitter, AFailedWriteIsReportedNotStarted) {
+    fs::remove_all(root_ / L"host" / L"tmp");
+    chooseFile(root_ / L"in.avi");
+    click(item(FrmMain::Command4));
+    ASSERT_EQ(prompter_.errors.size(), 1u);
+    EXPECT_EQ(prompter_.errors[0].path, scriptPath().wstring());
+    EXPECT_EQ(prompter_.errors[0].code, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_TRUE(starter_.starts.empty());
+}
+
+TEST_F(Splitter, ClosingTheMainWindowEndsEverything) {
+    click(item(FrmMain::Command2));
+    const HWND dialog = frm_->addDialog()->hwnd();
+    SendMessageW(frm_->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ended_, 1);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(frm_->hwnd(), nullptr);
+}
+
+// Answers the next "Select input file" dialog from another thread: a file name, or Cancel. A
+// dialog still open after the answer is cancelled, so that a failure cannot hang the test.
+class FileDialogAnswer {
+  public:
+    explicit FileDialogAnswer(std::wstring fileName)
+        : thread_([this, name = std::move(fileName)] { answer(name); }) {}
+    ~FileDialogAnswer() { thread_.join(); }
+
+  private:
+    static HWND fileNameBox(HWND dialog) {
+        HWND found = nullptr;
+        EnumChildWindows(
+            dialog,
+            [](HWND h, LPARAM out) {
+                wchar_t cls[16] = {};
+                GetClassNameW(h, cls, 16);
+                if (lstrcmpiW(cls, L"Edit") != 0) return TRUE;
+                *reinterpret_cast<HWND*>(out) = h;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        return found;
+    }
+    void answer(const std::wstring& name) {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 200 && !dialog; ++i, Sleep(50)) {
+            const HWND d = FindWindowW(L"#32770", L"Select input file");
+            if (d && IsWindowVisible(d)) dialog = d;
+        }
+        if (!dialog) return;
+        if (!name.empty())
+            SendMessageW(fileNameBox(dialog), WM_SETTEXT, 0,
+                         reinterpret_cast<LPARAM>(name.c_str()));
+        PostMessageW(dialog, WM_COMMAND, name.empty() ? IDCANCEL : IDOK, 0);
+        for (int i = 0; i < 60 && IsWindow(dialog); ++i) Sleep(50);
+        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    }
+    std::thread thread_;
+};
+
+TEST_F(Splitter, BrowseRemembersTheLastChoice) {
+    const fs::path movie = root_ / L"holiday clip.avi";
+    std::ofstream(movie) << "RIFF";
+    {
+        FileDialogAnswer cancel(L"");
+        click(item(FrmMain::Command1));
+    }
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{{L"Nothing was selected", win::MessageIcon::Information}}));
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), L"Path");
+    {
+        FileDialogAnswer choose(movie.wstring());
+        click(item(FrmMain::Command1));
+    }
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), movie.wstring());
+    {
+        FileDialogAnswer cancel(L"");
+        click(item(FrmMain::Command1));
+    }
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), movie.wstring());
+    EXPECT_EQ(prompter_.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace clipcutter
