@@ -14,5 +14,8 @@ function(add_windows_program name)
     target_link_libraries(${name} PRIVATE ${P_LIBS})
     if(MINGW)
         target_link_options(${name} PRIVATE -municode)
+    elseif(MSVC)
+        # The program's own manifest is a resource; the linker must not add a second one.
+        target_link_options(${name} PRIVATE /MANIFEST:NO)
     endif()
 endfunction()
