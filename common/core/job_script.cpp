@@ -2,14 +2,11 @@
 
 namespace common {
 
-std::wstring doublePercent(std::wstring_view text) {
-    std::wstring out;
-    out.reserve(text.size() + 8);
-    for (wchar_t c : text) {
+void appendDoublingPercent(std::string& out, std::string_view text) {
+    for (char c : text) {
         out += c;
-        if (c == L'%') out += L'%';
+        if (c == '%') out += '%';
     }
-    return out;
 }
 
 std::wstring beforeLastBackslash(std::wstring_view path) {

@@ -6,8 +6,12 @@
 
 namespace common {
 
-// Every '%' doubled: a batch file expands %...% even inside double quotes.
-std::wstring doublePercent(std::wstring_view text);
+// Every line of a job script, the last one included, ends with CR LF.
+inline constexpr std::string_view kLineEnd = "\r\n";
+
+// Appends text with every '%' doubled: a batch file expands %...% even inside double quotes. The
+// text is in the script's code page; no OEM code page uses the byte of '%' inside a character.
+void appendDoublingPercent(std::string& out, std::string_view text);
 
 // The text before the last '\' ("E:\Video\a.avi" gives "E:\Video", "E:\a.avi" gives "E:");
 // the whole text when it holds no '\'.

@@ -22,45 +22,36 @@ struct ReadTime {
     int fractionDigits = 0;
 };
 
-bool allDigits(std::wstring_view s, std::size_t maxLength) {
-    if (s.empty() || s.size() > maxLength) return false;
-    for (wchar_t c : s)
-        if (c < L'0' || c > L'9') return false;
-    return true;
-}
-
-std::int64_t decimal(std::wstring_view digits) {
-    std::int64_t v = 0;
-    for (wchar_t c : digits) v = v * 10 + (c - L'0');
-    return v;
-}
-
 // Fields of up to 9 digits and a fraction of up to 6 keep every sum inside 63 bits.
-constexpr std::size_t kMaxFieldDigits = 9;
+constexpr int kMaxFieldDigits = 9;
 constexpr int kMaxFractionDigits = 6;
 
 std::optional<ReadTime> readTime(std::wstring_view text) {
-    std::wstring_view fraction;
-    if (const auto dot = text.find(L'.'); dot != std::wstring_view::npos) {
-        fraction = text.substr(dot + 1);
-        text = text.substr(0, dot);
-        if (!allDigits(fraction, kMaxFractionDigits)) return std::nullopt;
+    std::int64_t seconds = 0, field = 0, fraction = 0;
+    int fields = 1, fieldDigits = 0, fractionDigits = 0;
+    bool inFraction = false;
+    for (wchar_t c : text) {
+        if (c >= L'0' && c <= L'9') {
+            int& digits = inFraction ? fractionDigits : fieldDigits;
+            if (++digits > (inFraction ? kMaxFractionDigits : kMaxFieldDigits)) return std::nullopt;
+            std::int64_t& value = inFraction ? fraction : field;
+            value = value * 10 + (c - L'0');
+        } else if (c == L':' && !inFraction && fieldDigits > 0 && ++fields <= 3) {
+            seconds = seconds * 60 + field;
+            field = 0;
+            fieldDigits = 0;
+        } else if (c == L'.' && !inFraction && fieldDigits > 0) {
+            inFraction = true;
+        } else {
+            return std::nullopt;
+        }
     }
-    std::int64_t seconds = 0;
-    int fields = 0;
-    while (true) {
-        const auto colon = text.find(L':');
-        const auto field = text.substr(0, colon);
-        if (!allDigits(field, kMaxFieldDigits) || ++fields > 3) return std::nullopt;
-        seconds = seconds * 60 + decimal(field);
-        if (colon == std::wstring_view::npos) break;
-        text = text.substr(colon + 1);
-    }
+    if (fieldDigits == 0 || (inFraction && fractionDigits == 0)) return std::nullopt;
     ReadTime t;
-    t.fractionDigits = static_cast<int>(fraction.size());
-    t.units = seconds;
-    for (int i = 0; i < t.fractionDigits; ++i) t.units *= 10;
-    t.units += fraction.empty() ? 0 : decimal(fraction);
+    t.fractionDigits = fractionDigits;
+    t.units = seconds * 60 + field;
+    for (int i = 0; i < fractionDigits; ++i) t.units *= 10;
+    t.units += fraction;
     return t;
 }
 
@@ -70,10 +61,71 @@ std::int64_t scaled(const ReadTime& t, int digits) {
     return v;
 }
 
-std::wstring padded(std::int64_t v, std::size_t width) {
-    std::wstring s = std::to_wstring(v);
-    if (s.size() < width) s.insert(0, width - s.size(), L'0');
-    return s;
+// Appends the decimal digits of a non-negative v, at least width of them.
+void appendPadded(std::string& out, std::int64_t v, int width) {
+    char digits[24];
+    char* at = digits + sizeof digits;
+    do {
+        *--at = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v > 0);
+    while (digits + sizeof digits - at < width) *--at = '0';
+    out.append(at, digits + sizeof digits);
+}
+
+// Appends a text that isPassableTime accepted: ASCII only.
+void appendTime(std::string& out, std::wstring_view time) {
+    const std::size_t at = out.size();
+    out.resize(at + time.size());
+    for (std::size_t i = 0; i < time.size(); ++i) out[at + i] = static_cast<char>(time[i]);
+}
+
+// -endpos beside -ss: appends end - start as hh:mm:ss[.frac]; false, appending nothing, when
+// either does not read as a time or end does not lie after start.
+bool appendPartLength(std::string& out, std::wstring_view start, std::wstring_view end) {
+    const auto s = readTime(start);
+    const auto e = readTime(end);
+    if (!s || !e) return false;
+    const int digits =
+        s->fractionDigits > e->fractionDigits ? s->fractionDigits : e->fractionDigits;
+    const std::int64_t length = scaled(*e, digits) - scaled(*s, digits);
+    if (length <= 0) return false;
+    std::int64_t unit = 1;
+    for (int i = 0; i < digits; ++i) unit *= 10;
+    const std::int64_t seconds = length / unit;
+    appendPadded(out, seconds / 3600, 2);
+    out += ':';
+    appendPadded(out, seconds / 60 % 60, 2);
+    out += ':';
+    appendPadded(out, seconds % 60, 2);
+    if (digits > 0) {
+        out += '.';
+        appendPadded(out, length % unit, digits);
+    }
+    return true;
+}
+
+constexpr std::wstring_view kLineHead = L"Split From [";
+constexpr std::wstring_view kLineMiddle = L"] To [";
+
+// The times of a line that passed checkPartLines: it reads back, and neither time holds a
+// bracket, so the first ']' after the head ends the start.
+PartTimes timesOfCheckedLine(std::wstring_view line) {
+    const std::size_t startEnd = line.find(L']', kLineHead.size());
+    const std::size_t endAt = startEnd + kLineMiddle.size();
+    return {line.substr(kLineHead.size(), startEnd - kLineHead.size()),
+            line.substr(endAt, line.size() - 1 - endAt)};
+}
+
+// Whether the line is exactly the one its times compose: a field holding a bracket makes a line
+// read back as other times than were typed.
+bool readsBack(std::wstring_view line, const PartTimes& t) {
+    const std::size_t middleAt = kLineHead.size() + t.start.size();
+    return line.size() == middleAt + kLineMiddle.size() + t.end.size() + 1 &&
+           line.starts_with(kLineHead) &&
+           line.substr(kLineHead.size(), t.start.size()) == t.start &&
+           line.substr(middleAt, kLineMiddle.size()) == kLineMiddle &&
+           line.substr(middleAt + kLineMiddle.size(), t.end.size()) == t.end && line.back() == L']';
 }
 
 }  // namespace
@@ -89,9 +141,9 @@ std::wstring timeText(std::wstring_view hours, std::wstring_view minutes,
 }
 
 std::wstring partLine(std::wstring_view start, std::wstring_view end) {
-    std::wstring line = L"Split From [";
+    std::wstring line(kLineHead);
     line += start;
-    line += L"] To [";
+    line += kLineMiddle;
     line += end;
     line += L']';
     return line;
@@ -126,20 +178,9 @@ bool isPassableTime(std::wstring_view time) {
 }
 
 std::optional<std::wstring> partLength(std::wstring_view start, std::wstring_view end) {
-    const auto s = readTime(start);
-    const auto e = readTime(end);
-    if (!s || !e) return std::nullopt;
-    const int digits =
-        s->fractionDigits > e->fractionDigits ? s->fractionDigits : e->fractionDigits;
-    const std::int64_t length = scaled(*e, digits) - scaled(*s, digits);
-    if (length <= 0) return std::nullopt;
-    std::int64_t unit = 1;
-    for (int i = 0; i < digits; ++i) unit *= 10;
-    const std::int64_t seconds = length / unit;
-    std::wstring text = padded(seconds / 3600, 2) + L':' + padded(seconds / 60 % 60, 2) + L':' +
-                        padded(seconds % 60, 2);
-    if (digits > 0) text += L'.' + padded(length % unit, static_cast<std::size_t>(digits));
-    return text;
+    std::string length;
+    if (!appendPartLength(length, start, end)) return std::nullopt;
+    return std::wstring(length.begin(), length.end());
 }
 
 ScriptPlace scriptPlace(std::wstring_view programFolder, std::wstring_view inputPath) {
@@ -151,43 +192,67 @@ ScriptPlace scriptPlace(std::wstring_view programFolder, std::wstring_view input
     return place;
 }
 
-std::variant<std::vector<std::wstring>, ScriptRefusal> splitScript(const ScriptInput& input) {
-    if (input.partLines.size() > common::kMaxCount16) return ScriptRefusal{TooManyParts{}};
-
-    std::vector<std::wstring> lines;
-    lines.reserve(input.partLines.size() + 2);
-    lines.push_back(input.drive);
-    lines.push_back(L"cd \"" + common::doublePercent(input.hostRoot) + L"\\bin\\\"");
-
-    const std::wstring head =
-        L"mencoder \"" + common::doublePercent(input.inputPath) + L"\" -ovc copy -oac copy ";
-    const std::wstring outputHead =
-        L" -o \"" + common::doublePercent(input.outputFolder) + L"\\part_ ";
-    for (std::size_t i = 0; i < input.partLines.size(); ++i) {
-        const std::wstring& line = input.partLines[i];
+std::optional<ScriptRefusal> checkPartLines(std::span<const std::wstring> partLines) {
+    if (partLines.size() > common::kMaxCount16) return TooManyParts{};
+    for (std::size_t i = 0; i < partLines.size(); ++i) {
+        const std::wstring_view line = partLines[i];
         const std::size_t number = i + 1;
-        if (line.size() > common::kMaxCount16) return ScriptRefusal{PartLineTooLong{number}};
-
+        if (line.size() > common::kMaxCount16) return PartLineTooLong{number};
         const PartTimes t = parsePartLine(line);
+        if (!readsBack(line, t)) return UnpassableTime{number, std::wstring(line)};
+        if (t.start != kStartMarker && !isPassableTime(t.start))
+            return UnpassableTime{number, std::wstring(t.start)};
+        if (t.end != kEndMarker && !isPassableTime(t.end))
+            return UnpassableTime{number, std::wstring(t.end)};
+    }
+    return std::nullopt;
+}
+
+void composeSplitScript(const ScriptInput& input,
+                        const std::function<void(std::string_view)>& write) {
+    std::string line = input.drive;
+    line += common::kLineEnd;
+    write(line);
+    line = "cd \"";
+    common::appendDoublingPercent(line, input.hostRoot);
+    line += "\\bin\\\"";
+    line += common::kLineEnd;
+    write(line);
+
+    std::string head = "mencoder \"";
+    common::appendDoublingPercent(head, input.inputPath);
+    head += "\" -ovc copy -oac copy ";
+    std::string outputHead = " -o \"";
+    common::appendDoublingPercent(outputHead, input.outputFolder);
+    outputHead += "\\part_ ";
+
+    for (std::size_t i = 0; i < input.partLines.size(); ++i) {
+        const PartTimes t = timesOfCheckedLine(input.partLines[i]);
         const bool hasStart = t.start != kStartMarker;
         const bool hasEnd = t.end != kEndMarker;
-        // A field holding a bracket makes the line read back as other times than were typed.
-        if (partLine(t.start, t.end) != line) return ScriptRefusal{UnpassableTime{number, line}};
-        if (hasStart && !isPassableTime(t.start))
-            return ScriptRefusal{UnpassableTime{number, t.start}};
-        if (hasEnd && !isPassableTime(t.end)) return ScriptRefusal{UnpassableTime{number, t.end}};
-
-        std::wstring command = head;
-        if (hasStart) command += L"-ss " + t.start;
-        if (hasEnd) {
-            // Beside -ss the encoder reads -endpos as a length, not as an end position.
-            const auto length = hasStart ? partLength(t.start, t.end) : std::nullopt;
-            command += L" -endpos " + length.value_or(t.end);
+        line = head;
+        if (hasStart) {
+            line += "-ss ";
+            appendTime(line, t.start);
         }
-        command += outputHead + std::to_wstring(number) + L".avi\"";
-        lines.push_back(std::move(command));
+        if (hasEnd) {
+            line += " -endpos ";
+            // Beside -ss the encoder reads -endpos as a length, not as an end position.
+            if (!hasStart || !appendPartLength(line, t.start, t.end)) appendTime(line, t.end);
+        }
+        line += outputHead;
+        appendPadded(line, static_cast<std::int64_t>(i + 1), 1);
+        line += ".avi\"";
+        line += common::kLineEnd;
+        write(line);
     }
-    return lines;
+}
+
+std::variant<std::string, ScriptRefusal> splitScript(const ScriptInput& input) {
+    if (auto refusal = checkPartLines(input.partLines)) return *std::move(refusal);
+    std::string script;
+    composeSplitScript(input, [&script](std::string_view line) { script += line; });
+    return script;
 }
 
 }  // namespace clipcutter

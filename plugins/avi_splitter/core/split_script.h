@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -28,12 +30,13 @@ std::vector<std::wstring> partLinesForOk(std::wstring_view start, std::wstring_v
                                          bool fromStart, bool untilEnd);
 
 struct PartTimes {
-    std::wstring start;  // the time text, or "Start"
-    std::wstring end;    // the time text, or "End"
+    std::wstring_view start;  // the time text, or "Start"
+    std::wstring_view end;    // the time text, or "End"
 };
 
-// Start and end read back from a part line: the text between the first '[' and the first ']', and
-// the same inside the text from the first "To [" on. Missing pieces read as empty.
+// Start and end read back from a part line (views into it): the text between the first '[' and
+// the first ']', and the same inside the text from the first "To [" on. Missing pieces read as
+// empty.
 PartTimes parsePartLine(std::wstring_view line);
 
 // Whether a time text may stand unquoted on the command line: ASCII letters, digits, '.', ':',
@@ -53,14 +56,15 @@ struct ScriptPlace {
 };
 ScriptPlace scriptPlace(std::wstring_view programFolder, std::wstring_view inputPath);
 
-// What the script's command lines are built from. The paths are those written into the script
-// (the caller may have replaced them by forms the command interpreter can read).
+// What the script is built from. The paths are given as the script's bytes, in its code page and
+// with '%' not yet doubled (the caller may have replaced a path by a form the command interpreter
+// can read).
 struct ScriptInput {
-    std::wstring drive;
-    std::wstring hostRoot;
-    std::wstring inputPath;
-    std::wstring outputFolder;
-    std::vector<std::wstring> partLines;
+    std::string drive;
+    std::string hostRoot;
+    std::string inputPath;
+    std::string outputFolder;
+    std::span<const std::wstring> partLines;
 };
 
 // Why a part list cannot become a script.
@@ -74,7 +78,15 @@ struct UnpassableTime {  // a time that cannot stand unquoted, or a line that do
 };
 using ScriptRefusal = std::variant<TooManyParts, PartLineTooLong, UnpassableTime>;
 
-// The script's lines without line ends, or why there is none.
-std::variant<std::vector<std::wstring>, ScriptRefusal> splitScript(const ScriptInput& input);
+// Why the part lines cannot become a script; nothing when they can.
+std::optional<ScriptRefusal> checkPartLines(std::span<const std::wstring> partLines);
+
+// Hands the script's bytes to write, a line (CR LF included) at a time, so that a long script
+// needs no buffer of its size. The part lines must have passed checkPartLines.
+void composeSplitScript(const ScriptInput& input,
+                        const std::function<void(std::string_view)>& write);
+
+// The whole script's bytes, or why there is none.
+std::variant<std::string, ScriptRefusal> splitScript(const ScriptInput& input);
 
 }  // namespace clipcutter

@@ -44,22 +44,6 @@ constexpr win::FormSpec kForm = {
 // Room for the longest path the system can name.
 constexpr std::size_t kFileNameCapacity = 32768;
 
-std::vector<std::wstring> listEntries(HWND list) {
-    const auto count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
-    std::vector<std::wstring> entries;
-    entries.reserve(static_cast<std::size_t>(count > 0 ? count : 0));
-    std::wstring text;
-    for (int i = 0; i < count; ++i) {
-        const auto length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        text.assign(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-        const auto got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i),
-                                      reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
-        entries.push_back(text);
-    }
-    return entries;
-}
-
 std::wstring unsafePathMessage(const std::wstring& path) {
     return L"The job script cannot name this path, since it holds characters that the command "
            L"prompt cannot read:\n\n" +
@@ -106,10 +90,8 @@ void FrmMain::browse() {
 
 void FrmMain::addPart() {
     if (!addDialog()) {
-        const HWND list = item(List1);
-        auto dialog = std::make_unique<DlgAdd>([list](const std::wstring& line) {
-            SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
-        });
+        auto dialog =
+            std::make_unique<DlgAdd>([this](const std::wstring& line) { appendPart(line); });
         if (!dialog->create()) {
             services_.prompter.runtimeError(
                 win::RuntimeError::system(L"Opening the Add Part dialog", L"", GetLastError()));
@@ -118,6 +100,17 @@ void FrmMain::addPart() {
         dlgAdd_ = std::move(dialog);
     }
     dlgAdd_->show();
+}
+
+void FrmMain::appendPart(const std::wstring& line) {
+    const auto at =
+        SendMessageW(item(List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str()));
+    if (at == LB_ERR || at == LB_ERRSPACE) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::other(L"Adding a part", L"The part list has no room left."));
+        return;
+    }
+    parts_.push_back(line);
 }
 
 void FrmMain::remove() {
@@ -129,6 +122,7 @@ void FrmMain::remove() {
     }
     SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    parts_.erase(parts_.begin() + selected);
 }
 
 void FrmMain::startSplit() {
@@ -137,29 +131,26 @@ void FrmMain::startSplit() {
         services_.prompter.message(L"You did not select a file!", win::MessageIcon::None);
         return;
     }
-    const HWND list = item(List1);
-    std::vector<std::wstring> parts = listEntries(list);
     // The walk through the list ends on its last entry.
-    if (!parts.empty()) SendMessageW(list, LB_SETCURSEL, parts.size() - 1, 0);
+    if (!parts_.empty()) SendMessageW(item(List1), LB_SETCURSEL, parts_.size() - 1, 0);
 
     const ScriptPlace place = scriptPlace(services_.programFolder, inputPath);
     ScriptInput input;
-    input.drive = place.drive;
     for (auto [from, to] :
-         {std::pair{&place.hostRoot, &input.hostRoot}, std::pair{&inputPath, &input.inputPath},
+         {std::pair{&place.drive, &input.drive}, std::pair{&place.hostRoot, &input.hostRoot},
+          std::pair{&inputPath, &input.inputPath},
           std::pair{&place.outputFolder, &input.outputFolder}}) {
-        auto safe = win::scriptSafePath(*from);
-        if (!safe) {
+        auto bytes = win::scriptPath(*from);
+        if (!bytes) {
             services_.prompter.message(unsafePathMessage(*from), win::MessageIcon::None);
             return;
         }
-        *to = std::move(*safe);
+        *to = std::move(*bytes);
     }
-    input.partLines = std::move(parts);
+    input.partLines = parts_;
 
-    auto script = splitScript(input);
-    if (const auto* refusal = std::get_if<ScriptRefusal>(&script)) {
-        if (const auto* bad = std::get_if<UnpassableTime>(refusal)) {
+    if (const auto refusal = checkPartLines(parts_)) {
+        if (const auto* bad = std::get_if<UnpassableTime>(&*refusal)) {
             services_.prompter.message(
                 L"Part " + std::to_wstring(bad->partNumber) +
                     L" cannot be passed to the encoder: \"" + bad->time +
@@ -167,22 +158,27 @@ void FrmMain::startSplit() {
                 win::MessageIcon::None);
             return;
         }
-        const auto* tooLong = std::get_if<PartLineTooLong>(refusal);
+        const auto* tooLong = std::get_if<PartLineTooLong>(&*refusal);
         services_.prompter.runtimeError(win::RuntimeError::other(
             L"Start!", tooLong ? L"Overflow: part " + std::to_wstring(tooLong->partNumber) +
                                      L" is longer than 32767 characters."
                                : L"Overflow: the part list holds more than 32767 parts."));
         return;
     }
-    const auto& lines = std::get<std::vector<std::wstring>>(script);
-    if (const DWORD error = win::writeJobScript(place.scriptPath, lines)) {
+    win::JobScriptFile script;
+    DWORD error = script.create(place.scriptPath);
+    if (error == 0) {
+        composeSplitScript(input, [&script](std::string_view line) { script.write(line); });
+        error = script.close();
+    }
+    if (error != 0) {
         services_.prompter.runtimeError(
             win::RuntimeError::system(L"Writing the job script", place.scriptPath, error));
         return;
     }
-    if (const DWORD error = services_.starter.startScript(place.scriptPath, SW_SHOWMINIMIZED)) {
+    if (const DWORD started = services_.starter.startScript(place.scriptPath, SW_SHOWMINIMIZED)) {
         services_.prompter.runtimeError(
-            win::RuntimeError::system(L"Starting the job script", place.scriptPath, error));
+            win::RuntimeError::system(L"Starting the job script", place.scriptPath, started));
         return;
     }
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dlg_add.h"
 #include "win32/program_starter.h"
@@ -48,11 +49,14 @@ class FrmMain : public win::Form {
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void browse();
     void addPart();
+    void appendPart(const std::wstring& line);
     void remove();
     void startSplit();
 
     Services services_;
     std::unique_ptr<DlgAdd> dlgAdd_;
+    // The entries of List1, kept beside it: Start! reads them without a message per entry.
+    std::vector<std::wstring> parts_;
     std::wstring lastFile_;  // the file-open dialog's file name: its last confirmed choice
 };
 

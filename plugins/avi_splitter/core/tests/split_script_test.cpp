@@ -7,82 +7,97 @@
 namespace clipcutter {
 namespace {
 
-std::vector<std::wstring> scriptFor(
-    const std::wstring& inputPath, const std::vector<std::wstring>& parts,
-    const std::wstring& programFolder = L"D:\\Apps\\Conv\\plugins") {
-    const ScriptPlace place = scriptPlace(programFolder, inputPath);
-    auto result = splitScript({place.drive, place.hostRoot, inputPath, place.outputFolder, parts});
-    return std::get<std::vector<std::wstring>>(result);
+std::string ascii(std::wstring_view text) {
+    return std::string(text.begin(), text.end());
 }
 
-std::wstring scriptBytes(const std::vector<std::wstring>& lines) {
-    std::wstring all;
-    for (const auto& l : lines) all += l + L"\r\n";
-    return all;
+ScriptInput inputFor(const std::wstring& programFolder, const std::wstring& inputPath,
+                     const std::vector<std::wstring>& parts) {
+    const ScriptPlace place = scriptPlace(programFolder, inputPath);
+    return {ascii(place.drive), ascii(place.hostRoot), ascii(inputPath), ascii(place.outputFolder),
+            parts};
+}
+
+// The script's lines, without their CR LF ends.
+std::vector<std::string> scriptFor(const std::wstring& inputPath,
+                                   const std::vector<std::wstring>& parts,
+                                   const std::wstring& programFolder = L"D:\\Apps\\Conv\\plugins") {
+    const auto text = std::get<std::string>(splitScript(inputFor(programFolder, inputPath, parts)));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const auto end = text.find("\r\n", at);
+        EXPECT_NE(end, std::string::npos) << "a line without CR LF";
+        if (end == std::string::npos) break;
+        lines.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return lines;
 }
 
 TEST(SplitScript, ReproducesTheHostsExample) {
     // The closed part's -endpos is its length (1:30 to 5:00), since -ss moves the encoder's clock.
-    const auto lines =
-        scriptFor(L"E:\\Video\\holiday.avi", {
-                                                 L"Split From [00:01:30] To [00:05:00]",
-                                                 L"Split From [Start] To [00:01:30]",
-                                                 L"Split From [00:05:00] To [End]",
-                                             });
-    EXPECT_EQ(scriptBytes(lines),
-              L"D:\r\n"
-              L"cd \"D:\\Apps\\Conv\\bin\\\"\r\n"
-              L"mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:01:30 -endpos "
-              L"00:03:30 -o \"E:\\Video\\part_ 1.avi\"\r\n"
-              L"mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy  -endpos 00:01:30 -o "
-              L"\"E:\\Video\\part_ 2.avi\"\r\n"
-              L"mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:05:00 -o "
-              L"\"E:\\Video\\part_ 3.avi\"\r\n");
+    const std::vector<std::wstring> parts = {
+        L"Split From [00:01:30] To [00:05:00]",
+        L"Split From [Start] To [00:01:30]",
+        L"Split From [00:05:00] To [End]",
+    };
+    EXPECT_EQ(std::get<std::string>(splitScript(
+                  inputFor(L"D:\\Apps\\Conv\\plugins", L"E:\\Video\\holiday.avi", parts))),
+              "D:\r\n"
+              "cd \"D:\\Apps\\Conv\\bin\\\"\r\n"
+              "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:01:30 -endpos "
+              "00:03:30 -o \"E:\\Video\\part_ 1.avi\"\r\n"
+              "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy  -endpos 00:01:30 -o "
+              "\"E:\\Video\\part_ 2.avi\"\r\n"
+              "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:05:00 -o "
+              "\"E:\\Video\\part_ 3.avi\"\r\n");
 }
 
 TEST(SplitScript, CommandLinesPerPartForm) {
     struct Case {
         std::wstring inputPath;
         std::wstring part;
-        std::wstring command;
+        std::string command;
     };
     const Case cases[] = {
         {L"E:\\clip.avi", L"Split From [Start] To [End]",
-         L"mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -o \"E:\\part_ 1.avi\""},
+         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -o \"E:\\part_ 1.avi\""},
         {L"E:\\clip.avi", L"Split From [Start] To [1:5:]",
-         L"mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -endpos 1:5: -o \"E:\\part_ 1.avi\""},
+         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -endpos 1:5: -o \"E:\\part_ 1.avi\""},
         // An end that does not read as a time, or lies before the start, is passed as typed.
         {L"E:\\clip.avi", L"Split From [1:5:] To [00:00:09]",
-         L"mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 1:5: -endpos 00:00:09 -o "
-         L"\"E:\\part_ 1.avi\""},
+         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 1:5: -endpos 00:00:09 -o "
+         "\"E:\\part_ 1.avi\""},
         {L"E:\\clip.avi", L"Split From [00:00:09] To [00:00:08]",
-         L"mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 00:00:09 -endpos 00:00:08 -o "
-         L"\"E:\\part_ 1.avi\""},
+         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 00:00:09 -endpos 00:00:08 -o "
+         "\"E:\\part_ 1.avi\""},
         {L"C:\\100% real\\a%b%.avi", L"Split From [00:00:01] To [End]",
-         L"mencoder \"C:\\100%% real\\a%%b%%.avi\" -ovc copy -oac copy -ss 00:00:01 -o "
-         L"\"C:\\100%% real\\part_ 1.avi\""},
+         "mencoder \"C:\\100%% real\\a%%b%%.avi\" -ovc copy -oac copy -ss 00:00:01 -o "
+         "\"C:\\100%% real\\part_ 1.avi\""},
     };
     for (const auto& c : cases) {
         const auto lines = scriptFor(c.inputPath, {c.part});
         ASSERT_EQ(lines.size(), 3u);
-        EXPECT_EQ(lines[2], c.command) << c.part;
+        EXPECT_EQ(lines[2], c.command) << ascii(c.part);
     }
 }
 
 TEST(SplitScript, HeadLinesFromTheProgramFolder) {
     struct Case {
-        std::wstring programFolder, drive, cd, scriptPath;
+        std::wstring programFolder;
+        std::string drive, cd;
+        std::wstring scriptPath;
     };
     const Case cases[] = {
-        {L"D:\\Apps\\Conv\\plugins", L"D:", L"cd \"D:\\Apps\\Conv\\bin\\\"",
+        {L"D:\\Apps\\Conv\\plugins", "D:", "cd \"D:\\Apps\\Conv\\bin\\\"",
          L"D:\\Apps\\Conv\\tmp\\split.bat"},
-        {L"C:\\50% off\\plugins", L"C:", L"cd \"C:\\50%% off\\bin\\\"",
+        {L"C:\\50% off\\plugins", "C:", "cd \"C:\\50%% off\\bin\\\"",
          L"C:\\50% off\\tmp\\split.bat"},
-        {L"F:\\", L"F:", L"cd \"F:\\bin\\\"", L"F:\\tmp\\split.bat"},
+        {L"F:\\", "F:", "cd \"F:\\bin\\\"", L"F:\\tmp\\split.bat"},
     };
     for (const auto& c : cases) {
         const auto lines = scriptFor(L"E:\\a.avi", {}, c.programFolder);
-        EXPECT_EQ(lines, (std::vector<std::wstring>{c.drive, c.cd})) << c.programFolder;
+        EXPECT_EQ(lines, (std::vector<std::string>{c.drive, c.cd})) << ascii(c.programFolder);
         EXPECT_EQ(scriptPlace(c.programFolder, L"E:\\a.avi").scriptPath, c.scriptPath);
     }
 }
@@ -91,8 +106,8 @@ TEST(SplitScript, PartsAreNumberedByListPosition) {
     std::vector<std::wstring> parts(12, L"Split From [Start] To [End]");
     const auto lines = scriptFor(L"E:\\v\\a.avi", parts);
     ASSERT_EQ(lines.size(), 14u);
-    EXPECT_NE(lines[2].find(L"\\part_ 1.avi\""), std::wstring::npos);
-    EXPECT_NE(lines[13].find(L"\\part_ 12.avi\""), std::wstring::npos);
+    EXPECT_NE(lines[2].find("\\part_ 1.avi\""), std::string::npos);
+    EXPECT_NE(lines[13].find("\\part_ 12.avi\""), std::string::npos);
 }
 
 TEST(SplitScript, RefusesWhatCannotBeWrittenSafely) {
@@ -110,13 +125,9 @@ TEST(SplitScript, RefusesWhatCannotBeWrittenSafely) {
         {L"Split From [0:1]2:0] To [End]", 2, L"Split From [0:1]2:0] To [End]"},
     };
     for (const auto& c : cases) {
-        const auto place = scriptPlace(L"D:\\H\\plugins", L"E:\\a.avi");
-        const auto result = splitScript({place.drive,
-                                         place.hostRoot,
-                                         L"E:\\a.avi",
-                                         place.outputFolder,
-                                         {L"Split From [Start] To [End]", c.part}});
-        ASSERT_TRUE(std::holds_alternative<ScriptRefusal>(result)) << c.part;
+        const std::vector<std::wstring> parts = {L"Split From [Start] To [End]", c.part};
+        const auto result = splitScript(inputFor(L"D:\\H\\plugins", L"E:\\a.avi", parts));
+        ASSERT_TRUE(std::holds_alternative<ScriptRefusal>(result)) << ascii(c.part);
         const auto& refusal = std::get<UnpassableTime>(std::get<ScriptRefusal>(result));
         EXPECT_EQ(refusal.partNumber, c.partNumber);
         EXPECT_EQ(refusal.time, c.offending);
@@ -124,14 +135,15 @@ TEST(SplitScript, RefusesWhatCannotBeWrittenSafely) {
 }
 
 TEST(SplitScript, SixteenBitLimits) {
-    ScriptInput input{L"D:", L"D:\\H", L"E:\\a.avi", L"E:", {}};
-    input.partLines.assign(common::kMaxCount16, L"Split From [Start] To [End]");
-    EXPECT_TRUE(std::holds_alternative<std::vector<std::wstring>>(splitScript(input)));
-    input.partLines.push_back(L"Split From [Start] To [End]");
+    std::vector<std::wstring> parts(common::kMaxCount16, L"Split From [Start] To [End]");
+    ScriptInput input{"D:", "D:\\H", "E:\\a.avi", "E:", parts};
+    EXPECT_TRUE(std::holds_alternative<std::string>(splitScript(input)));
+    parts.push_back(L"Split From [Start] To [End]");
+    input.partLines = parts;
     EXPECT_TRUE(std::holds_alternative<TooManyParts>(std::get<ScriptRefusal>(splitScript(input))));
 
-    const std::wstring longTime(common::kMaxCount16, L'1');
-    input.partLines = {partLine(kStartMarker, longTime)};
+    parts = {partLine(kStartMarker, std::wstring(common::kMaxCount16, L'1'))};
+    input.partLines = parts;
     const auto refusal = std::get<ScriptRefusal>(splitScript(input));
     EXPECT_EQ(std::get<PartLineTooLong>(refusal).partNumber, 1u);
 }

@@ -276,7 +276,8 @@ TEST_F(Splitter, StartRefusesWhatTheScriptCannotCarry) {
         EXPECT_EQ(prompter_.messages, (std::vector<Message>{{c.message, win::MessageIcon::None}}));
         EXPECT_FALSE(fs::exists(scriptPath()));
         EXPECT_TRUE(starter_.starts.empty());
-        SendMessageW(item(FrmMain::List1), LB_DELETESTRING, 1, 0);
+        SendMessageW(item(FrmMain::List1), LB_SETCURSEL, 1, 0);
+        click(item(FrmMain::Command3));
     }
 }
 
@@ -332,18 +333,16 @@ class FileDialogAnswer {
     ~FileDialogAnswer() { thread_.join(); }
 
   private:
+    static BOOL CALLBACK findEdit(HWND h, LPARAM out) {
+        wchar_t cls[16] = {};
+        GetClassNameW(h, cls, 16);
+        if (lstrcmpiW(cls, L"Edit") != 0) return TRUE;
+        *reinterpret_cast<HWND*>(out) = h;
+        return FALSE;
+    }
     static HWND fileNameBox(HWND dialog) {
         HWND found = nullptr;
-        EnumChildWindows(
-            dialog,
-            [](HWND h, LPARAM out) {
-                wchar_t cls[16] = {};
-                GetClassNameW(h, cls, 16);
-                if (lstrcmpiW(cls, L"Edit") != 0) return TRUE;
-                *reinterpret_cast<HWND*>(out) = h;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        EnumChildWindows(dialog, findEdit, reinterpret_cast<LPARAM>(&found));
         return found;
     }
     void answer(const std::wstring& name) {
