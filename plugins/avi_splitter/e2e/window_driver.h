@@ -1,0 +1,138 @@
+// Drives the windows of another process the way a user would, through window messages, with
+// every wait bounded so that a program that hangs or never shows a window fails the test instead.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+namespace e2e {
+
+// Generous: the first start of a program under Wine can take seconds.
+inline constexpr std::chrono::milliseconds kPatience{20000};
+// A window that does not answer a message within this long counts as hung.
+inline constexpr UINT kAnswerMs = 5000;
+
+// Polls until ready() holds; false when the time ran out first.
+template <typename Ready>
+bool waitUntil(Ready ready, std::chrono::milliseconds timeout = kPatience) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// Sends a message and waits for the answer, bounded; 0 when the window did not answer.
+inline LRESULT ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerMs, &result))
+        return 0;
+    return static_cast<LRESULT>(result);
+}
+
+// The text of a window of any process. GetWindowText does not ask a control of another process,
+// WM_GETTEXT does.
+inline std::wstring textOf(HWND window) {
+    const auto length = ask(window, WM_GETTEXTLENGTH);
+    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
+    const auto got = ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    return text;
+}
+
+inline bool setText(HWND window, const std::wstring& text) {
+    return ask(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) == TRUE;
+}
+
+namespace detail {
+
+// Enumeration callbacks are named functions: a lambda has no CALLBACK (stdcall) form on 32-bit.
+struct WindowSearch {
+    DWORD processId;
+    std::wstring_view text;  // a caption, or a class name
+    HWND found;
+};
+
+inline BOOL CALLBACK matchTopLevel(HWND window, LPARAM param) {
+    auto& s = *reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t caption[256] = {};
+    if (owner == s.processId && GetWindowTextW(window, caption, 256) > 0 && s.text == caption) {
+        s.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline BOOL CALLBACK matchVisibleClass(HWND window, LPARAM param) {
+    auto& s = *reinterpret_cast<WindowSearch*>(param);
+    const std::wstring wanted(s.text);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (lstrcmpiW(name, wanted.c_str()) == 0 && IsWindowVisible(window)) {
+        s.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+inline BOOL CALLBACK collectVisibleText(HWND window, LPARAM param) {
+    if (IsWindowVisible(window)) *reinterpret_cast<std::wstring*>(param) += textOf(window) + L'\n';
+    return TRUE;
+}
+
+}  // namespace detail
+
+// The process's top-level window with exactly this caption, or null. Hidden ones count too.
+inline HWND topLevelWindow(DWORD processId, std::wstring_view caption) {
+    detail::WindowSearch search{processId, caption, nullptr};
+    EnumWindows(detail::matchTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Waits until the process shows a top-level window with this caption; null when it does not.
+inline HWND waitForWindow(DWORD processId, std::wstring_view caption,
+                          std::chrono::milliseconds timeout = kPatience) {
+    HWND found = nullptr;
+    waitUntil(
+        [&] {
+            found = topLevelWindow(processId, caption);
+            return found && IsWindowVisible(found);
+        },
+        timeout);
+    return found && IsWindowVisible(found) ? found : nullptr;
+}
+
+// The first visible descendant of this window class (compared as the system does, ignoring
+// case), or null.
+inline HWND visibleDescendant(HWND parent, std::wstring_view className) {
+    detail::WindowSearch search{0, className, nullptr};
+    EnumChildWindows(parent, detail::matchVisibleClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The texts of all visible descendants, one a line: what a failing test shows of a message box.
+inline std::wstring visibleTexts(HWND parent) {
+    std::wstring all;
+    EnumChildWindows(parent, detail::collectVisibleText, reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+// Presses a button without waiting for what it does, which may be a modal dialog.
+inline void press(HWND button) {
+    PostMessageW(button, BM_CLICK, 0, 0);
+}
+
+// Ticks or clears a check box by clicking it, as a user would; false when it did not take.
+inline bool setChecked(HWND box, bool checked) {
+    const auto wanted = checked ? BST_CHECKED : BST_UNCHECKED;
+    if (ask(box, BM_GETCHECK) != wanted) ask(box, BM_CLICK);
+    return ask(box, BM_GETCHECK) == wanted;
+}
+
+}  // namespace e2e
