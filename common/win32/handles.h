@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <objbase.h>
 #include <unknwn.h>
 
 #include <utility>
@@ -62,6 +63,17 @@ struct WindowTraits {
     static Handle invalid() { return nullptr; }
     static void close(Handle h) { DestroyWindow(h); }
 };
+struct FindTraits {  // FindFirstFileExW answers INVALID_HANDLE_VALUE and is closed by FindClose
+    using Handle = HANDLE;
+    static Handle invalid() { return INVALID_HANDLE_VALUE; }
+    static void close(Handle h) { FindClose(h); }
+};
+template <typename T>
+struct CoTaskMemTraits {  // memory the shell hands out, such as item identifier lists
+    using Handle = T;
+    static Handle invalid() { return nullptr; }
+    static void close(Handle h) { CoTaskMemFree(const_cast<void*>(static_cast<const void*>(h))); }
+};
 struct KeyTraits {
     using Handle = HKEY;
     static Handle invalid() { return nullptr; }
@@ -77,6 +89,9 @@ using Bitmap = Unique<GdiTraits<HBITMAP>>;
 using MemoryDc = Unique<MemoryDcTraits>;
 using Window = Unique<WindowTraits>;
 using Key = Unique<KeyTraits>;
+using FindHandle = Unique<FindTraits>;
+template <typename T>
+using CoTaskMem = Unique<CoTaskMemTraits<T>>;
 
 // A window's device context from GetDC, given back with ReleaseDC.
 class WindowDc {

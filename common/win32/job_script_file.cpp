@@ -57,6 +57,12 @@ std::optional<std::string> scriptPath(const std::wstring& path) {
     return safeFolder ? std::optional(*safeFolder + *name) : std::nullopt;
 }
 
+std::wstring unreadablePathMessage(const std::wstring& path) {
+    return L"The job script cannot name this path, since it holds characters that the command "
+           L"prompt cannot read:\n\n" +
+           path + L"\n\nRename it, or turn on short file names for its drive.";
+}
+
 DWORD JobScriptFile::create(const std::wstring& path) {
     file_.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -20,6 +20,9 @@ std::optional<std::string> toOemCodePage(std::wstring_view text);
 // the short form of its folder with the name kept. Nothing when there is no such form.
 std::optional<std::string> scriptPath(const std::wstring& path);
 
+// The message for a path that scriptPath cannot name.
+std::wstring unreadablePathMessage(const std::wstring& path);
+
 // Writes a job script from pieces of bytes, through a small buffer, replacing any file of its
 // name. The first failure is kept and reported by close.
 class JobScriptFile {

@@ -72,6 +72,8 @@ ControlClass controlClass(ControlKind kind) {
             return {L"EDIT", ES_LEFT | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
         case ControlKind::CheckBox:
             return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+        case ControlKind::ComboBox:
+            return {L"COMBOBOX", CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 0};
         case ControlKind::ListBox:
             return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                     WS_EX_CLIENTEDGE};
@@ -130,8 +132,13 @@ bool Form::create(const FormSpec& spec, std::span<const ControlSpec> controls, H
         // A one-line label ends in an ellipsis rather than a clipped second line; a taller one
         // wraps like an edit control, so that a long path breaks inside its names.
         if (c.kind == ControlKind::Label) style |= c.height < 26 ? SS_ENDELLIPSIS : SS_EDITCONTROL;
-        CreateWindowExW(cls.exStyle, cls.name, c.text, style, 0, 0, 0, 0, hwnd,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        const HWND control =
+            CreateWindowExW(cls.exStyle, cls.name, c.text, style, 0, 0, 0, 0, hwnd,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        if (c.kind == ControlKind::TextBox && c.maxLength > 0)
+            SendMessageW(control, EM_LIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
+        // A combo box takes no text at creation; its edit field gets it afterwards.
+        if (c.kind == ControlKind::ComboBox) SetWindowTextW(control, c.text);
     }
     layout(dpiOf(hwnd));
     return true;
@@ -147,9 +154,11 @@ void Form::layout(UINT dpi) {
     for (const auto& c : controls_) {
         const HWND control = item(c.id);
         const POINT origin = originOf(controls_, c);
+        // A combo box's height includes its dropped-down list; the table gives the closed one.
+        const int height = c.kind == ControlKind::ComboBox ? c.height * 6 : c.height;
         SetWindowPos(control, nullptr, MulDiv(origin.x + c.left, d, 96),
-                     MulDiv(origin.y + c.top, d, 96), MulDiv(c.width, d, 96),
-                     MulDiv(c.height, d, 96), SWP_NOZORDER | SWP_NOACTIVATE);
+                     MulDiv(origin.y + c.top, d, 96), MulDiv(c.width, d, 96), MulDiv(height, d, 96),
+                     SWP_NOZORDER | SWP_NOACTIVATE);
         if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     }
     // The controls hold the new font now; the old one may go.

@@ -12,7 +12,16 @@
 
 namespace win {
 
-enum class ControlKind { Frame, Label, Button, DefaultButton, TextBox, CheckBox, ListBox };
+enum class ControlKind {
+    Frame,
+    Label,
+    Button,
+    DefaultButton,
+    TextBox,
+    CheckBox,
+    ListBox,
+    ComboBox,  // editable, with a drop-down list
+};
 
 struct ControlSpec {
     int id;
@@ -20,6 +29,7 @@ struct ControlSpec {
     const wchar_t* text;
     int left, top, width, height;  // pixels at 96 DPI, relative to the client area or the frame
     int frameId = 0;               // non-zero: the frame whose origin the position is relative to
+    int maxLength = 0;             // text box: most characters it takes, 0 for the system's limit
 };
 
 struct FormSpec {

@@ -11,141 +11,20 @@
 #include <vector>
 
 #include "frm_main.h"
-#include "win32/handles.h"
-#include "window_driver.h"
+#include "win32/tests/e2e_host.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using clipcutter::DlgAdd;
 using clipcutter::FrmMain;
-using Args = std::vector<std::string>;
-
-std::string utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
-// A program the build wrote, named by its build-machine path. Under Wine that path is a Unix one,
-// which Wine's own converter turns into the drive path it is reachable by.
-fs::path builtProgram(const char* buildPath) {
-    using ToDos = WCHAR* CDECL(const char*);
-    const auto toDos = reinterpret_cast<ToDos*>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (buildPath[0] == '/' && toDos) {
-        WCHAR* dos = toDos(buildPath);
-        fs::path path = dos ? dos : L"";
-        HeapFree(GetProcessHeap(), 0, dos);
-        return path;
-    }
-    return fs::path(buildPath).make_preferred();
-}
-
-// A unique folder under the temp folder, removed with everything in it at the end. Removal is
-// retried for a while: the job script's last encoder may still be exiting.
-class TempFolder {
-  public:
-    TempFolder() {
-        wchar_t temp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH + 1, temp);
-        path_ = fs::path(temp) / (L"clipcutter-e2e-" + std::to_wstring(GetCurrentProcessId()) +
-                                  L"-" + std::to_wstring(GetTickCount64()));
-    }
-    ~TempFolder() {
-        e2e::waitUntil(
-            [&] {
-                std::error_code error;
-                fs::remove_all(path_, error);
-                return !fs::exists(path_, error);
-            },
-            std::chrono::milliseconds(5000));
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-// A started program, ended by force at the end if it has not ended by itself.
-class Process {
-  public:
-    explicit Process(const fs::path& exe) {
-        std::wstring commandLine = L"\"" + exe.native() + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            exe.parent_path().c_str(), &startup, &info))
-            return;
-        process_.reset(info.hProcess);
-        const win::KernelHandle thread(info.hThread);  // not needed: closed at once
-        id_ = info.dwProcessId;
-    }
-    ~Process() {
-        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
-            TerminateProcess(process_.get(), 1);
-    }
-    bool started() const { return static_cast<bool>(process_); }
-    DWORD id() const { return id_; }
-    // The exit code, or nothing when the process is still running after the timeout.
-    std::optional<DWORD> waitForExit(DWORD timeoutMs) const {
-        if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.get(), &code);
-        return code;
-    }
-
-  private:
-    win::KernelHandle process_;
-    DWORD id_ = 0;
-};
-
-bool writeFile(const fs::path& path, std::string_view bytes) {
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file &&
-           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
-}
-
-// The records of the recording encoder's calls.log: the arguments of each call. A file that is
-// missing or taken by a writer reads as no records yet.
-std::vector<Args> recordedCalls(const fs::path& log) {
-    const win::FileHandle file(CreateFileW(log.c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {};
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-
-    std::vector<Args> calls;
-    Args current;
-    bool inCall = false;
-    std::size_t at = 0;
-    for (std::size_t eol; (eol = bytes.find('\n', at)) != std::string::npos; at = eol + 1) {
-        const std::string line = bytes.substr(at, eol - at);
-        if (!inCall && line == "call") {
-            inCall = true;
-        } else if (inCall && line == "end") {
-            calls.push_back(std::move(current));
-            current.clear();
-            inCall = false;
-        } else if (inCall) {
-            current.push_back(line);
-        }
-    }
-    return calls;
-}
+using e2e::Args;
+using e2e::builtProgram;
+using e2e::Process;
+using e2e::recordedCalls;
+using e2e::TempFolder;
+using e2e::utf8;
+using e2e::writeFile;
 
 // One OK of the Add Part dialog and the encoder's time arguments it must lead to.
 struct Part {

@@ -44,11 +44,6 @@ constexpr win::FormSpec kForm = {
 // Room for the longest path the system can name.
 constexpr std::size_t kFileNameCapacity = 32768;
 
-std::wstring unsafePathMessage(const std::wstring& path) {
-    return L"The job script cannot name this path, since it holds characters that the command "
-           L"prompt cannot read:\n\n" +
-           path + L"\n\nRename it, or turn on short file names for its drive.";
-}
 
 }  // namespace
 
@@ -142,7 +137,7 @@ void FrmMain::startSplit() {
           std::pair{&place.outputFolder, &input.outputFolder}}) {
         auto bytes = win::scriptPath(*from);
         if (!bytes) {
-            services_.prompter.message(unsafePathMessage(*from), win::MessageIcon::None);
+            services_.prompter.message(win::unreadablePathMessage(*from), win::MessageIcon::None);
             return;
         }
         *to = std::move(*bytes);

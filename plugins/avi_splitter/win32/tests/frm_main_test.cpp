@@ -4,53 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <thread>
 
 #include "frm_main.h"
+#include "win32/tests/ui_testing.h"
 
 namespace clipcutter {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Message {
-    std::wstring text;
-    win::MessageIcon icon;
-    bool operator==(const Message&) const = default;
-};
-
-struct RecordingPrompter : win::Prompter {
-    std::vector<Message> messages;
-    std::vector<win::RuntimeError> errors;
-    void message(const std::wstring& text, win::MessageIcon icon) override {
-        messages.push_back({text, icon});
-    }
-    void runtimeError(const win::RuntimeError& error) override { errors.push_back(error); }
-};
-
-struct RecordingStarter : win::ProgramStarter {
-    std::vector<std::pair<std::wstring, int>> starts;
-    DWORD startScript(const std::wstring& path, int showCommand) override {
-        starts.emplace_back(path, showCommand);
-        return 0;
-    }
-};
-
-void click(HWND button) {
-    SendMessageW(button, BM_CLICK, 0, 0);
-}
-
-// A click into a text box (which selects its text), Backspace, then the text typed.
-void type(HWND edit, const std::wstring& text) {
-    SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    SendMessageW(edit, WM_CHAR, VK_BACK, 1);
-    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
-}
+using win::testing::click;
+using win::testing::Message;
+using win::testing::type;
 
 std::string fileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -78,15 +46,7 @@ class Splitter : public testing::Test {
     HWND item(int id) const { return frm_->item(id); }
     HWND dialogItem(int id) const { return frm_->addDialog()->item(id); }
     std::vector<std::wstring> parts() const {
-        std::vector<std::wstring> out;
-        const HWND list = item(FrmMain::List1);
-        for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {
-            std::wstring text(static_cast<std::size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)),
-                              L'\0');
-            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-            out.push_back(text);
-        }
-        return out;
+        return win::testing::listEntries(item(FrmMain::List1));
     }
     LRESULT selection() const { return SendMessageW(item(FrmMain::List1), LB_GETCURSEL, 0, 0); }
     void chooseFile(const fs::path& path) {
@@ -116,8 +76,8 @@ class Splitter : public testing::Test {
     fs::path scriptPath() const { return root_ / L"host" / L"tmp" / L"split.bat"; }
 
     fs::path root_;
-    RecordingPrompter prompter_;
-    RecordingStarter starter_;
+    win::testing::RecordingPrompter prompter_;
+    win::testing::RecordingStarter starter_;
     int ended_ = 0;
     std::unique_ptr<FrmMain> frm_;
 };
@@ -324,61 +284,34 @@ TEST_F(Splitter, ClosingTheMainWindowEndsEverything) {
     EXPECT_EQ(frm_->hwnd(), nullptr);
 }
 
-// Answers the next "Select input file" dialog from another thread: a file name, or Cancel. A
-// dialog still open after the answer is cancelled, so that a failure cannot hang the test.
-class FileDialogAnswer {
-  public:
-    explicit FileDialogAnswer(std::wstring fileName)
-        : thread_([this, name = std::move(fileName)] { answer(name); }) {}
-    ~FileDialogAnswer() { thread_.join(); }
-
-  private:
-    static BOOL CALLBACK findEdit(HWND h, LPARAM out) {
-        wchar_t cls[16] = {};
-        GetClassNameW(h, cls, 16);
-        if (lstrcmpiW(cls, L"Edit") != 0) return TRUE;
-        *reinterpret_cast<HWND*>(out) = h;
-        return FALSE;
-    }
-    static HWND fileNameBox(HWND dialog) {
-        HWND found = nullptr;
-        EnumChildWindows(dialog, findEdit, reinterpret_cast<LPARAM>(&found));
-        return found;
-    }
-    void answer(const std::wstring& name) {
-        HWND dialog = nullptr;
-        for (int i = 0; i < 200 && !dialog; ++i, Sleep(50)) {
-            const HWND d = FindWindowW(L"#32770", L"Select input file");
-            if (d && IsWindowVisible(d)) dialog = d;
-        }
-        if (!dialog) return;
-        if (!name.empty())
-            SendMessageW(fileNameBox(dialog), WM_SETTEXT, 0,
-                         reinterpret_cast<LPARAM>(name.c_str()));
-        PostMessageW(dialog, WM_COMMAND, name.empty() ? IDCANCEL : IDOK, 0);
-        for (int i = 0; i < 60 && IsWindow(dialog); ++i) Sleep(50);
-        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    }
-    std::thread thread_;
-};
+// Answers the file-open dialog: a file name and Open, or Cancel when the name is empty.
+win::testing::DialogAnswer fileDialogAnswer(HWND owner, const std::wstring& name) {
+    return {owner, [name](HWND dialog) {
+                EXPECT_EQ(win::windowText(dialog), L"Select input file");
+                if (!name.empty())
+                    SendMessageW(e2e::visibleDescendant(dialog, L"Edit"), WM_SETTEXT, 0,
+                                 reinterpret_cast<LPARAM>(name.c_str()));
+                PostMessageW(dialog, WM_COMMAND, name.empty() ? IDCANCEL : IDOK, 0);
+            }};
+}
 
 TEST_F(Splitter, BrowseRemembersTheLastChoice) {
     const fs::path movie = root_ / L"holiday clip.avi";
     std::ofstream(movie) << "RIFF";
     {
-        FileDialogAnswer cancel(L"");
+        const auto cancel = fileDialogAnswer(frm_->hwnd(), L"");
         click(item(FrmMain::Command1));
     }
     EXPECT_EQ(prompter_.messages,
               (std::vector<Message>{{L"Nothing was selected", win::MessageIcon::Information}}));
     EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), L"Path");
     {
-        FileDialogAnswer choose(movie.wstring());
+        const auto choose = fileDialogAnswer(frm_->hwnd(), movie.wstring());
         click(item(FrmMain::Command1));
     }
     EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), movie.wstring());
     {
-        FileDialogAnswer cancel(L"");
+        const auto cancel = fileDialogAnswer(frm_->hwnd(), L"");
         click(item(FrmMain::Command1));
     }
     EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), movie.wstring());

@@ -1,0 +1,164 @@
+// What the end-to-end tests share: a throw-away host folder, the started program, the programs
+// the build made, and the records of the recording encoder.
+#pragma once
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "win32/handles.h"
+#include "win32/tests/window_driver.h"
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+using Args = std::vector<std::string>;
+
+inline std::string utf8(std::wstring_view text) {
+    if (text.empty()) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                        nullptr, nullptr);
+    return out;
+}
+
+// A program the build wrote, named by its build-machine path. Under Wine that path is a Unix one,
+// which Wine's own converter turns into the drive path it is reachable by.
+inline fs::path builtProgram(const char* buildPath) {
+    using ToDos = WCHAR* CDECL(const char*);
+    const auto toDos = reinterpret_cast<ToDos*>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
+    if (buildPath[0] == '/' && toDos) {
+        WCHAR* dos = toDos(buildPath);
+        fs::path path = dos ? dos : L"";
+        HeapFree(GetProcessHeap(), 0, dos);
+        return path;
+    }
+    return fs::path(buildPath).make_preferred();
+}
+
+// A unique folder under the temp folder, removed with everything in it at the end. Removal is
+// retried for a while: the job script's last encoder may still be exiting.
+class TempFolder {
+  public:
+    TempFolder() {
+        wchar_t temp[MAX_PATH + 1] = {};
+        GetTempPathW(MAX_PATH + 1, temp);
+        path_ = fs::path(temp) / (L"clipcutter-e2e-" + std::to_wstring(GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(GetTickCount64()));
+    }
+    ~TempFolder() {
+        waitUntil(
+            [&] {
+                std::error_code error;
+                fs::remove_all(path_, error);
+                return !fs::exists(path_, error);
+            },
+            std::chrono::milliseconds(5000));
+    }
+    const fs::path& path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+// A started program, ended by force at the end if it has not ended by itself, together with
+// the programs it started (a job script's command interpreter waiting at "pause").
+class Process {
+  public:
+    explicit Process(const fs::path& exe, const std::wstring& arguments = {}) {
+        std::wstring commandLine = L"\"" + exe.native() + L"\"";
+        if (!arguments.empty()) commandLine += L" " + arguments;
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            exe.parent_path().c_str(), &startup, &info))
+            return;
+        process_.reset(info.hProcess);
+        const win::KernelHandle thread(info.hThread);  // not needed: closed at once
+        id_ = info.dwProcessId;
+    }
+    ~Process() {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
+            TerminateProcess(process_.get(), 1);
+        endChildren();
+    }
+    // Ends the programs this one started.
+    void endChildren() const {
+        const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+        if (!snapshot || id_ == 0) return;
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+             more = Process32NextW(snapshot.get(), &entry)) {
+            if (entry.th32ParentProcessID != id_) continue;
+            const win::KernelHandle child(
+                OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+            if (child) TerminateProcess(child.get(), 1);
+        }
+    }
+    bool started() const { return static_cast<bool>(process_); }
+    DWORD id() const { return id_; }
+    // The exit code, or nothing when the process is still running after the timeout.
+    std::optional<DWORD> waitForExit(DWORD timeoutMs) const {
+        if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        return code;
+    }
+
+  private:
+    win::KernelHandle process_;
+    DWORD id_ = 0;
+};
+
+inline bool writeFile(const fs::path& path, std::string_view bytes) {
+    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file &&
+           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
+           written == bytes.size();
+}
+
+// The records of the recording encoder's calls.log: the arguments of each call. A file that is
+// missing or taken by a writer reads as no records yet.
+inline std::vector<Args> recordedCalls(const fs::path& log) {
+    const win::FileHandle file(CreateFileW(log.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {};
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+
+    std::vector<Args> calls;
+    Args current;
+    bool inCall = false;
+    std::size_t at = 0;
+    for (std::size_t eol; (eol = bytes.find('\n', at)) != std::string::npos; at = eol + 1) {
+        const std::string line = bytes.substr(at, eol - at);
+        if (!inCall && line == "call") {
+            inCall = true;
+        } else if (inCall && line == "end") {
+            calls.push_back(std::move(current));
+            current.clear();
+            inCall = false;
+        } else if (inCall) {
+            current.push_back(line);
+        }
+    }
+    return calls;
+}
+
+}  // namespace e2e

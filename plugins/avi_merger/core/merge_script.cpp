@@ -1,0 +1,108 @@
+#include "merge_script.h"
+
+#include "core/job_script.h"
+
+namespace clipjoiner {
+
+namespace {
+
+constexpr std::wstring_view kPathMark = L" [Path: ";
+
+bool isForbiddenInName(wchar_t c) {
+    return c < 0x20 || c == 0x7F ||
+           std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
+}
+
+}  // namespace
+
+std::wstring fileEntry(std::wstring_view fileName, std::wstring_view folder) {
+    std::wstring entry(fileName);
+    entry += kPathMark;
+    entry += folder;
+    entry += L'\\';
+    entry += fileName;
+    entry += L']';
+    return entry;
+}
+
+std::optional<std::wstring> entryPath(std::wstring_view entry) {
+    const auto colon = entry.find(L": ");
+    // Positions count from 1 and are 16-bit: the path must start at 32767 at the latest.
+    const std::size_t from = colon == std::wstring_view::npos ? 1 : colon + 2;
+    if (from + 1 > common::kMaxCount16) return std::nullopt;
+    if (from >= entry.size()) return std::nullopt;
+    return std::wstring(entry.substr(from, entry.size() - from - 1));
+}
+
+MergeCheck checkMerge(std::size_t entryCount, std::wstring_view method,
+                      std::wstring_view outputName) {
+    if (entryCount == 0) return MergeCheck::NoFiles;
+    if (method != kCopyMethod) return MergeCheck::InvalidMethod;
+    if (outputName.find_first_not_of(L' ') == std::wstring_view::npos)
+        return MergeCheck::InvalidName;
+    // The name stands inside double quotes in the script and names a file: whatever would break
+    // either is refused rather than passed on.
+    for (wchar_t c : outputName)
+        if (isForbiddenInName(c)) return MergeCheck::InvalidName;
+    return MergeCheck::Passed;
+}
+
+std::wstring_view checkMessage(MergeCheck check) {
+    switch (check) {
+        case MergeCheck::NoFiles:
+            return L"No Files!";
+        case MergeCheck::InvalidMethod:
+            return L"Invalid Merge Method!";
+        case MergeCheck::InvalidName:
+            return L"Output name invalid!";
+        case MergeCheck::Passed:
+            break;
+    }
+    return {};
+}
+
+std::wstring scriptPathOf(std::wstring_view hostRoot) {
+    return std::wstring(hostRoot) + L"\\tmp\\merge.bat";
+}
+
+std::wstring startedPathOf(std::wstring_view scriptPath) {
+    std::wstring path;
+    for (wchar_t c : scriptPath)
+        if (c != L'"') path += c;
+    return path;
+}
+
+std::wstring outputPathOf(std::wstring_view outputFolder, std::wstring_view outputName) {
+    std::wstring path(outputFolder);
+    path += L'\\';
+    path += outputName;
+    path += L".avi";
+    return path;
+}
+
+std::optional<std::string> mergeScript(const ScriptInput& input) {
+    std::string command = "mencoder -o \"";
+    common::appendDoublingPercent(command, input.outputPath);
+    command += "\" -ovc copy -oac copy ";
+    for (const auto& path : input.inputPaths) {
+        command += '"';
+        common::appendDoublingPercent(command, path);
+        command += "\" ";
+        if (command.size() > kMaxCommandLine) return std::nullopt;
+    }
+    if (command.size() > kMaxCommandLine) return std::nullopt;
+
+    std::string script = input.hostRoot.substr(0, 2);
+    script += common::kLineEnd;
+    script += "cd \"";
+    common::appendDoublingPercent(script, input.hostRoot);
+    script += "\\bin\\\"";
+    script += common::kLineEnd;
+    script += command;
+    script += common::kLineEnd;
+    script += "pause";
+    script += common::kLineEnd;
+    return script;
+}
+
+}  // namespace clipjoiner

@@ -1,0 +1,61 @@
+// The real clipjoiner.exe started by a host with a folder, the host root in the registry, driven
+// through its buttons: Wine's cmd runs merge.bat, and the encoder the script calls records the
+// arguments it receives.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "frm_main.h"
+#include "merge_script.h"
+#include "win32/settings_store.h"
+#include "win32/tests/e2e_host.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using clipjoiner::FrmMain;
+
+TEST(ClipjoinerE2e, JoinsTheListedFilesInListOrderAndEnds) {
+    const e2e::TempFolder temp;
+    const fs::path host = temp.path() / L"host";
+    const fs::path videos = temp.path() / L"m\u00e9dia 100% & more";
+    std::error_code error;
+    for (const auto& folder : {host / L"plugins", host / L"bin", host / L"tmp", videos})
+        ASSERT_TRUE(fs::create_directories(folder, error)) << folder << ": " << error.message();
+    for (const auto* name : {L"b.avi", L"a.avi", L"notes.txt"})
+        ASSERT_TRUE(e2e::writeFile(videos / name, "RIFF"));
+    const fs::path clipjoiner = host / L"plugins" / L"clipjoiner.exe";
+    ASSERT_TRUE(fs::copy_file(e2e::builtProgram(CLIPJOINER_EXE), clipjoiner, error));
+    ASSERT_TRUE(fs::copy_file(e2e::builtProgram(RECORDING_ENCODER_EXE),
+                              host / L"bin" / L"mencoder.exe", error));
+    ASSERT_EQ(win::writeSetting(clipjoiner::kSettingsApplication, clipjoiner::kSettingsSection,
+                                clipjoiner::kSettingsKey, host.native()),
+              0u);
+
+    const e2e::Process app(clipjoiner, L"\"" + videos.native() + L"\"");
+    ASSERT_TRUE(app.started()) << "error " << GetLastError();
+    const HWND main = e2e::waitForWindow(app.id(), L"AVI Merger");
+    ASSERT_TRUE(main) << "the window did not show";
+    const auto item = [&](int id) { return GetDlgItem(main, id); };
+    const HWND list = item(FrmMain::List1);
+    ASSERT_EQ(e2e::ask(list, LB_GETCOUNT), 2);
+
+    // b.avi above a.avi, the method picked from the list, a name with spaces typed.
+    e2e::ask(list, LB_SETCURSEL, 1);
+    e2e::ask(item(FrmMain::Command1), BM_CLICK);
+    e2e::ask(item(FrmMain::Combo1), CB_SETCURSEL, 0);
+    ASSERT_TRUE(e2e::setText(item(FrmMain::Text1), L" my clip "));
+    e2e::press(item(FrmMain::Command3));
+
+    const fs::path log = host / L"bin" / L"calls.log";
+    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::recordedCalls(log).empty(); }))
+        << "the encoder did not run";
+    const auto path = [](const fs::path& p) { return e2e::utf8(p.native()); };
+    EXPECT_EQ(
+        e2e::recordedCalls(log),
+        (std::vector<e2e::Args>{{"-o", path(videos / L" my clip .avi"), "-ovc", "copy", "-oac",
+                                 "copy", path(videos / L"b.avi"), path(videos / L"a.avi")}}));
+    EXPECT_EQ(app.waitForExit(10000), std::optional<DWORD>(0)) << "the merger did not end";
+}
+
+}  // namespace

@@ -1,0 +1,204 @@
+#include "frm_main.h"
+
+#include <shlobj.h>
+
+#include <variant>
+
+#include "avi_folder.h"
+#include "merge_script.h"
+#include "win32/handles.h"
+#include "win32/job_script_file.h"
+#include "win32/settings_store.h"
+
+namespace clipjoiner {
+
+namespace {
+
+using win::ControlKind;
+
+constexpr win::ControlSpec kControls[] = {
+    {FrmMain::Frame1, ControlKind::Frame, L"Info: ", 0, 0, 371, 71},
+    {FrmMain::Label1, ControlKind::Label,
+     L"To use the merger: 1). Add/Remove files to merge from the list below. 2). Enter a name "
+     L"for the merged avi 3). Select merge method, if all files are of the same resolution and "
+     L"codec, then use Copy is ALOT faster. 4). Press Start to we.. start!",
+     6, 14, 361, 51, FrmMain::Frame1},
+    {FrmMain::List1, ControlKind::ListBox, L"", 2, 74, 325, 199},
+    {FrmMain::Command1, ControlKind::Button, L"Up", 330, 80, 39, 35},
+    {FrmMain::Command2, ControlKind::Button, L"Down", 330, 120, 39, 35},
+    {FrmMain::Command3, ControlKind::Button, L"Merge", 318, 292, 51, 35},
+    {FrmMain::Command4, ControlKind::Button, L"X", 330, 168, 39, 35},
+    {FrmMain::Command5, ControlKind::Button, L"Add", 330, 212, 39, 43},
+    {FrmMain::Combo1, ControlKind::ComboBox, L"Select a Merge Method", 62, 284, 231, 21},
+    {FrmMain::Label2, ControlKind::Label, L"Method:", 10, 288, 79, 17},
+    {FrmMain::Text1, ControlKind::TextBox, L"", 86, 310, 207, 21},
+    {FrmMain::Label3, ControlKind::Label, L"Output Name:", 10, 314, 89, 21},
+};
+
+constexpr win::FormSpec kForm = {
+    L"clipjoiner.frm_main",
+    L"AVI Merger",
+    373,
+    338,
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+    0,
+    1,
+};
+
+constexpr wchar_t kAddTitle[] = L"Please select the directory containing all the movie files";
+
+std::wstring listText(HWND list, LRESULT index) {
+    const auto length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR) return {};
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const auto got = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index),
+                                  reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+}  // namespace
+
+FrmMain::FrmMain(Services services) : services_(std::move(services)) {}
+
+bool FrmMain::create() {
+    if (!Form::create(kForm, kControls)) return false;
+    SendMessageW(item(Combo1), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(kCopyMethod.data()));
+    return true;
+}
+
+bool FrmMain::loadFolder(const std::wstring& path) {
+    auto listed = listAviFolder(path);
+    if (const DWORD* error = std::get_if<DWORD>(&listed)) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(L"Listing the folder", path, *error));
+        return false;
+    }
+    auto& folder = std::get<AviFolder>(listed);
+    const HWND list = item(List1);
+    for (const auto& name : folder.names) {
+        const std::wstring entry = fileEntry(name, folder.folder);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+    outputFolder_ = std::move(folder.folder);
+    return true;
+}
+
+void FrmMain::move(int by) {
+    const HWND list = item(List1);
+    const auto count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    const auto selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    const auto target = selected + by;
+    if (selected == LB_ERR || target < 0 || target >= count) return;
+    const std::wstring text = listText(list, selected);
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
+    SendMessageW(list, LB_INSERTSTRING, static_cast<WPARAM>(target),
+                 reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(target), 0);
+}
+
+void FrmMain::removeSelected() {
+    const HWND list = item(List1);
+    const auto selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (selected == LB_ERR) return;
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
+    // The entry that followed the removed one takes its place in the selection.
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selected), 0);
+}
+
+void FrmMain::add() {
+    BROWSEINFOW browse{};
+    browse.hwndOwner = hwnd();
+    browse.lpszTitle = kAddTitle;
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
+    const win::CoTaskMem<PIDLIST_ABSOLUTE> chosen(SHBrowseForFolderW(&browse));
+    if (!chosen) return;
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetPathFromIDListW(chosen.get(), path) || path[0] == L'\0') return;
+    loadFolder(path);
+}
+
+void FrmMain::failMerge(const std::wstring& message) {
+    services_.prompter.message(message, win::MessageIcon::None);
+}
+
+void FrmMain::merge() {
+    const HWND list = item(List1);
+    const auto count = static_cast<std::size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    const std::wstring outputName = win::windowText(item(Text1));
+    if (const MergeCheck check = checkMerge(count, win::windowText(item(Combo1)), outputName);
+        check != MergeCheck::Passed) {
+        failMerge(std::wstring(checkMessage(check)));
+        return;
+    }
+
+    constexpr wchar_t kFailed[] = L"Error while compiling script!";
+    const std::wstring hostRoot =
+        win::readSetting(kSettingsApplication, kSettingsSection, kSettingsKey);
+    ScriptInput input;
+    const auto named = [&](const std::wstring& path, std::string& bytes) {
+        auto safe = win::scriptPath(path);
+        if (!safe)
+            failMerge(win::unreadablePathMessage(path));
+        else
+            bytes = std::move(*safe);
+        return safe.has_value();
+    };
+    if (!named(hostRoot, input.hostRoot) ||
+        !named(outputPathOf(outputFolder_, outputName), input.outputPath))
+        return;
+    input.inputPaths.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        // The walk through the list stops on an entry that fails, and ends on the last one.
+        SendMessageW(list, LB_SETCURSEL, i, 0);
+        const auto path = entryPath(listText(list, static_cast<LRESULT>(i)));
+        if (!path) return failMerge(kFailed);
+        if (!named(*path, input.inputPaths[i])) return;
+    }
+    const auto script = mergeScript(input);
+    if (!script) {
+        failMerge(L"Too many files for one merge: the command would be longer than the " +
+                  std::to_wstring(kMaxCommandLine) +
+                  L" characters the command prompt reads. Merge fewer files at a time.");
+        return;
+    }
+    const std::wstring scriptPath = scriptPathOf(hostRoot);
+    win::JobScriptFile file;
+    if (file.create(scriptPath) != 0) return failMerge(kFailed);
+    file.write(*script);
+    if (file.close() != 0) return failMerge(kFailed);
+    if (services_.starter.startScript(startedPathOf(scriptPath), SW_SHOWNORMAL) != 0)
+        return failMerge(kFailed);
+    DestroyWindow(hwnd());
+}
+
+LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) != BN_CLICKED) break;
+            switch (LOWORD(wParam)) {
+                case Command1:
+                    move(-1);
+                    return 0;
+                case Command2:
+                    move(+1);
+                    return 0;
+                case Command3:
+                    merge();
+                    return 0;
+                case Command4:
+                    removeSelected();
+                    return 0;
+                case Command5:
+                    add();
+                    return 0;
+            }
+            break;
+        case WM_DESTROY:
+            services_.endProgram();
+            return 0;
+    }
+    return Form::onMessage(message, wParam, lParam);
+}
+
+}  // namespace clipjoiner

@@ -1,0 +1,221 @@
+// The merger's window created in this process and driven as a user drives it, with the message
+// box and the program starter replaced by recorders, against real folders and the real registry
+// of the test's Wine prefix.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "avi_listing.h"
+#include "frm_main.h"
+#include "merge_script.h"
+#include "win32/settings_store.h"
+#include "win32/tests/ui_testing.h"
+
+namespace clipjoiner {
+namespace {
+
+namespace fs = std::filesystem;
+using win::testing::click;
+using win::testing::Message;
+
+std::string fileBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class Merger : public testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        root_ = fs::temp_directory_path() /
+                (L"clipjoiner-test-" + std::to_wstring(GetCurrentProcessId()));
+        fs::remove_all(root_);
+        for (const auto& folder : {host() / L"tmp", host() / L"bin", videos(), more()})
+            fs::create_directories(folder);
+        for (const auto& file : {videos() / L"b.avi", videos() / L"a.avi", more() / L"c.avi"})
+            std::ofstream(file) << "RIFF";
+        setHostRoot(host().wstring());
+        frm_ = std::make_unique<FrmMain>(Services{prompter_, starter_, [this] { ++ended_; }});
+        ASSERT_TRUE(frm_->create());
+        ASSERT_TRUE(frm_->loadFolder(startupFolder(L"\"" + videos().wstring() + L"\"")));
+        ShowWindow(frm_->hwnd(), SW_SHOWNOACTIVATE);
+    }
+    void TearDown() override {
+        frm_.reset();
+        fs::remove_all(root_);
+        CoUninitialize();
+    }
+
+    static void setHostRoot(const std::wstring& root) {
+        ASSERT_EQ(win::writeSetting(kSettingsApplication, kSettingsSection, kSettingsKey, root),
+                  0u);
+    }
+    fs::path host() const { return root_ / L"host"; }
+    fs::path videos() const { return root_ / L"My Videos"; }
+    fs::path more() const { return root_ / L"More"; }
+    HWND item(int id) const { return frm_->item(id); }
+    std::vector<std::wstring> entries() const {
+        return win::testing::listEntries(item(FrmMain::List1));
+    }
+    LRESULT selection() const { return SendMessageW(item(FrmMain::List1), LB_GETCURSEL, 0, 0); }
+    void select(LRESULT index) {
+        SendMessageW(item(FrmMain::List1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+    std::wstring entryOf(const fs::path& file) const {
+        return fileEntry(file.filename().wstring(), file.parent_path().wstring());
+    }
+    void chooseCopy() { SendMessageW(item(FrmMain::Combo1), CB_SETCURSEL, 0, 0); }
+    // Add, with the folder dialog answered: the folder chosen, or Cancel when it is empty.
+    void add(const fs::path& folder) {
+        const win::testing::DialogAnswer answer(frm_->hwnd(), [folder](HWND dialog) {
+            EXPECT_TRUE(e2e::waitUntil([&] { return selectFolder(dialog, folder); }))
+                << "the folder dialog did not take " << folder;
+            PostMessageW(dialog, WM_COMMAND, folder.empty() ? IDCANCEL : IDOK, 0);
+        });
+        click(item(FrmMain::Command5));
+    }
+    // Selects the folder in the dialog once its tree is filled; true when the selection shows it.
+    static bool selectFolder(HWND dialog, const fs::path& folder) {
+        const HWND tree = e2e::visibleDescendant(dialog, WC_TREEVIEWW);
+        if (folder.empty()) return true;
+        if (!tree || SendMessageW(tree, TVM_GETCOUNT, 0, 0) == 0) return false;
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+        wchar_t text[MAX_PATH] = {};
+        TVITEMW selected{};
+        selected.mask = TVIF_TEXT;
+        selected.hItem = TreeView_GetSelection(tree);
+        selected.pszText = text;
+        selected.cchTextMax = MAX_PATH;
+        return selected.hItem && TreeView_GetItem(tree, &selected) &&
+               folder.filename().wstring() == text;
+    }
+
+    fs::path root_;
+    win::testing::RecordingPrompter prompter_;
+    win::testing::RecordingStarter starter_;
+    int ended_ = 0;
+    std::unique_ptr<FrmMain> frm_;
+};
+
+TEST_F(Merger, StartsWithTheAviFilesOfAQuotedFolderWithSpaces) {
+    EXPECT_EQ(win::windowText(frm_->hwnd()), L"AVI Merger");
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{entryOf(videos() / L"a.avi"),
+                                                    entryOf(videos() / L"b.avi")}));
+    EXPECT_EQ(frm_->outputFolder(), videos().wstring());
+    EXPECT_EQ(win::windowText(item(FrmMain::Combo1)), L"Select a Merge Method");
+    EXPECT_EQ(SendMessageW(item(FrmMain::Combo1), CB_GETCOUNT, 0, 0), 1);
+    chooseCopy();
+    EXPECT_EQ(win::windowText(item(FrmMain::Combo1)), L"Copy");
+    RECT client;
+    GetClientRect(frm_->hwnd(), &client);
+    EXPECT_EQ(client.right, MulDiv(373, frm_->dpi(), 96));
+    EXPECT_EQ(client.bottom, MulDiv(338, frm_->dpi(), 96));
+}
+
+TEST_F(Merger, UpDownAndXMoveAndRemoveTheSelectedEntry) {
+    add(more());
+    const auto a = entryOf(videos() / L"a.avi"), b = entryOf(videos() / L"b.avi"),
+               c = entryOf(more() / L"c.avi");
+    struct Case {
+        LRESULT selectBefore;
+        int button;
+        std::vector<std::wstring> list;
+        LRESULT selectAfter;
+    };
+    const Case cases[] = {
+        {-1, FrmMain::Command1, {a, b, c}, LB_ERR}, {-1, FrmMain::Command2, {a, b, c}, LB_ERR},
+        {-1, FrmMain::Command4, {a, b, c}, LB_ERR}, {0, FrmMain::Command1, {a, b, c}, 0},
+        {2, FrmMain::Command2, {a, b, c}, 2},       {0, FrmMain::Command2, {b, a, c}, 1},
+        {1, FrmMain::Command2, {b, c, a}, 2},       {2, FrmMain::Command1, {b, a, c}, 1},
+        {0, FrmMain::Command4, {a, c}, 0},          {1, FrmMain::Command4, {a}, LB_ERR},
+        {0, FrmMain::Command4, {}, LB_ERR},
+    };
+    for (const auto& step : cases) {
+        select(step.selectBefore);
+        click(item(step.button));
+        EXPECT_EQ(entries(), step.list) << step.button << " at " << step.selectBefore;
+        EXPECT_EQ(selection(), step.selectAfter) << step.button << " at " << step.selectBefore;
+    }
+    EXPECT_TRUE(prompter_.messages.empty());
+}
+
+TEST_F(Merger, AddAppendsAFolderAndMakesItTheOutputFolder) {
+    add(fs::path());
+    EXPECT_EQ(entries().size(), 2u);
+    EXPECT_EQ(frm_->outputFolder(), videos().wstring());
+
+    add(more());
+    add(videos());
+    EXPECT_EQ(entries(),
+              (std::vector<std::wstring>{entryOf(videos() / L"a.avi"), entryOf(videos() / L"b.avi"),
+                                         entryOf(more() / L"c.avi"), entryOf(videos() / L"a.avi"),
+                                         entryOf(videos() / L"b.avi")}));
+    EXPECT_EQ(frm_->outputFolder(), videos().wstring());
+    EXPECT_TRUE(prompter_.errors.empty());
+}
+
+TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
+    struct Case {
+        std::wstring method, name;
+        std::wstring message;
+    };
+    const Case refused[] = {
+        {L"copy", L"x", L"Invalid Merge Method!"},
+        {L"Copy ", L"x", L"Invalid Merge Method!"},
+        {L"Copy", L"   ", L"Output name invalid!"},
+        {L"Copy", L"a|b", L"Output name invalid!"},
+    };
+    for (const auto& c : refused) {
+        SetWindowTextW(item(FrmMain::Combo1), c.method.c_str());
+        win::testing::type(item(FrmMain::Text1), c.name);
+        prompter_.messages.clear();
+        click(item(FrmMain::Command3));
+        EXPECT_EQ(prompter_.messages, (std::vector<Message>{{c.message, win::MessageIcon::None}}))
+            << c.method << L"|" << c.name;
+    }
+    EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
+
+    // A host root without its tmp folder: the script cannot be created.
+    setHostRoot((root_ / L"nowhere").wstring());
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L" my clip ");
+    prompter_.messages.clear();
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{{L"Error while compiling script!", win::MessageIcon::None}}));
+    EXPECT_TRUE(starter_.starts.empty());
+    EXPECT_EQ(ended_, 0);
+
+    setHostRoot(host().wstring());
+    select(1);
+    click(item(FrmMain::Command1));  // b before a
+    click(item(FrmMain::Command3));
+    const std::string h = host().string(), v = videos().string();
+    EXPECT_EQ(fileBytes(host() / L"tmp" / L"merge.bat"),
+              h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + v +
+                  "\\ my clip .avi\" -ovc copy -oac copy \"" + v + "\\b.avi\" \"" + v +
+                  "\\a.avi\" \r\npause\r\n");
+    ASSERT_EQ(starter_.starts.size(), 1u);
+    EXPECT_EQ(starter_.starts[0],
+              std::make_pair((host() / L"tmp" / L"merge.bat").wstring(), SW_SHOWNORMAL));
+    EXPECT_EQ(ended_, 1);
+    EXPECT_EQ(frm_->hwnd(), nullptr);
+}
+
+TEST_F(Merger, AnEmptyListIsTheFirstThingSaid) {
+    select(0);
+    click(item(FrmMain::Command4));
+    click(item(FrmMain::Command4));
+    SetWindowTextW(item(FrmMain::Combo1), L"copy");
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(prompter_.messages, (std::vector<Message>{{L"No Files!", win::MessageIcon::None}}));
+}
+
+}  // namespace
+}  // namespace clipjoiner
