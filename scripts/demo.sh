@@ -18,9 +18,17 @@ host=$root/build/demo-host
 shots=$root/build/demo
 
 # Each app's window caption, by build target. An app whose host needs more than the plug-in and
-# the encoder also gets a prepare_APP function.
+# the encoder also gets a prepare_APP function (run before Wine starts) and a session_APP function
+# (run inside the Wine session, for the registry); one that the host starts with arguments has
+# them in app_arguments.
 declare -A captions=(
     [clipcutter]="Movarix Plugin ID:4401 - AVI Splitter"
+    [clipjoiner]="AVI Merger"
+    [partroster]="Movarix v4 Component List Editor"
+)
+windows_host="Z:${host//\//\\}"
+declare -A app_arguments=(
+    [clipjoiner]="$windows_host\\media\\join"
 )
 
 prepare_clipcutter() {
@@ -28,6 +36,27 @@ prepare_clipcutter() {
         echo "demo: making the sample movie $host/media/sample.avi"
         "$here/demo-sample" "$host/media/sample.avi"
     fi
+}
+
+# Two short movies to join, and the host root where the merger looks for it.
+prepare_clipjoiner() {
+    mkdir -p "$host/media/join"
+    for part in 1:4 2:6; do
+        local file="$host/media/join/clip${part%%:*}.avi"
+        [ -f "$file" ] || "$here/demo-sample" "$file" "${part##*:}"
+    done
+}
+session_clipjoiner() {
+    "$wine64" reg add 'HKCU\Software\movarix\plugins' /v tmp /d "$windows_host" /f >/dev/null
+}
+
+# The editor's list lives beside it: a sample of a few entries, as the host reads them.
+prepare_partroster() {
+    [ -f "$host/plugins/Comp_lst.dll" ] && return
+    echo "demo: writing a sample list $host/plugins/Comp_lst.dll"
+    printf '%s\r\n' '1|1|Codecs folder|codecs' '2|3|Temporary folder|C:\Movarix\tmp' \
+        '3|4|DivX decoder|codecs\divx.dll' '4|4|XviD decoder|C:\Windows\System32\xvid.ax' \
+        >"$host/plugins/Comp_lst.dll"
 }
 
 wine64=/usr/lib/wine/wine64
@@ -42,7 +71,8 @@ show_window() {
     local app=$1
     "$wine64" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
     echo "demo: $app is running; close its window to end the demo"
-    (cd "$host" && "$wine64" "$host/plugins/$app.exe") || echo "demo: $app exited with status $?"
+    (cd "$host" && "$wine64" "$host/plugins/$app.exe" ${app_arguments[$app]:+"${app_arguments[$app]}"}) ||
+        echo "demo: $app exited with status $?"
     # A job the app started (cmd running the script, the encoder) may outlive its window.
     echo "demo: waiting for jobs $app started"
     /usr/lib/wine/wineserver -w
@@ -54,7 +84,7 @@ take_screenshot() {
     local app=$1 caption=${captions[$1]} pid id status
     local shot=$shots/$app.png
     "$wine64" reg add "$x11_key" /v Managed /d N /f >/dev/null
-    (cd "$host" && exec "$wine64" "$host/plugins/$app.exe") &
+    (cd "$host" && exec "$wine64" "$host/plugins/$app.exe" ${app_arguments[$app]:+"${app_arguments[$app]}"}) &
     pid=$!
     for _ in $(seq 1 300); do
         id=$(window_id "$caption")
@@ -97,7 +127,8 @@ if [ "${1:-}" = --in-session ]; then
         echo "demo: drive Z: of $WINEPREFIX is not the Unix root; the host is out of reach" >&2
         exit 1
     fi
-    echo "demo: host root Z:${host//\//\\}"
+    echo "demo: host root $windows_host"
+    if declare -F "session_$3" >/dev/null; then "session_$3"; fi
     if [ "$2" = screenshot ]; then take_screenshot "$3"; else show_window "$3"; fi
     exit
 fi

@@ -128,7 +128,9 @@ bool Form::create(const FormSpec& spec, std::span<const ControlSpec> controls, H
     // Created in table order, so the z-order, and with it the tab order, follows the table.
     for (const auto& c : controls) {
         const ControlClass cls = controlClass(c.kind);
-        DWORD style = WS_CHILD | WS_VISIBLE | cls.style;
+        // Clipped by their siblings: where controls overlap, the one earlier in the table is on
+        // top and a label behind it does not paint over it.
+        DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | cls.style;
         // A one-line label ends in an ellipsis rather than a clipped second line; a taller one
         // wraps like an edit control, so that a long path breaks inside its names.
         if (c.kind == ControlKind::Label) style |= c.height < 26 ? SS_ENDELLIPSIS : SS_EDITCONTROL;

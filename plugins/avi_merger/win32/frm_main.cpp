@@ -76,10 +76,17 @@ bool FrmMain::loadFolder(const std::wstring& path) {
     }
     auto& folder = std::get<AviFolder>(listed);
     const HWND list = item(List1);
+    // Room for all entries at once, and one repaint at the end rather than one per entry.
+    std::size_t characters = 0;
+    for (const auto& name : folder.names) characters += 2 * name.size() + folder.folder.size() + 12;
+    SendMessageW(list, LB_INITSTORAGE, folder.names.size(), characters * sizeof(wchar_t));
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     for (const auto& name : folder.names) {
         const std::wstring entry = fileEntry(name, folder.folder);
         SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
     }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
     outputFolder_ = std::move(folder.folder);
     return true;
 }
