@@ -52,6 +52,16 @@ inline void type(HWND edit, const std::wstring& text) {
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
+// The control ids in the order Tab visits them, from the first.
+inline std::vector<int> tabOrder(HWND window) {
+    std::vector<int> order;
+    const HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
+    for (HWND h = first; h && (order.empty() || h != first);
+         h = GetNextDlgTabItem(window, h, FALSE))
+        order.push_back(GetDlgCtrlID(h));
+    return order;
+}
+
 inline std::vector<std::wstring> listEntries(HWND list) {
     std::vector<std::wstring> out;
     for (LRESULT i = 0, n = SendMessageW(list, LB_GETCOUNT, 0, 0); i < n; ++i) {

@@ -74,6 +74,9 @@ class Merger : public testing::Test {
     // Add, with the folder dialog answered: the folder chosen, or Cancel when it is empty.
     void add(const fs::path& folder) {
         const win::testing::DialogAnswer answer(frm_->hwnd(), [folder](HWND dialog) {
+            EXPECT_NE(e2e::visibleTexts(dialog).find(
+                          L"Please select the directory containing all the movie files"),
+                      std::wstring::npos);
             EXPECT_TRUE(e2e::waitUntil([&] { return selectFolder(dialog, folder); }))
                 << "the folder dialog did not take " << folder;
             PostMessageW(dialog, WM_COMMAND, folder.empty() ? IDCANCEL : IDOK, 0);
@@ -105,6 +108,10 @@ class Merger : public testing::Test {
 
 TEST_F(Merger, StartsWithTheAviFilesOfAQuotedFolderWithSpaces) {
     EXPECT_EQ(win::windowText(frm_->hwnd()), L"AVI Merger");
+    EXPECT_EQ(
+        win::testing::tabOrder(frm_->hwnd()),
+        (std::vector<int>{FrmMain::List1, FrmMain::Command1, FrmMain::Command2, FrmMain::Command3,
+                          FrmMain::Command4, FrmMain::Command5, FrmMain::Combo1, FrmMain::Text1}));
     EXPECT_EQ(entries(), (std::vector<std::wstring>{entryOf(videos() / L"a.avi"),
                                                     entryOf(videos() / L"b.avi")}));
     EXPECT_EQ(frm_->outputFolder(), videos().wstring());

@@ -82,23 +82,15 @@ class Splitter : public testing::Test {
     std::unique_ptr<FrmMain> frm_;
 };
 
-std::vector<std::wstring> tabOrder(HWND window) {
-    std::vector<std::wstring> order;
-    const HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
-    for (HWND h = first; h && (order.empty() || h != first);
-         h = GetNextDlgTabItem(window, h, FALSE))
-        order.push_back(win::windowText(h));
-    return order;
-}
-
 TEST_F(Splitter, WindowsAsDeclared) {
     EXPECT_EQ(win::windowText(frm_->hwnd()), L"Movarix Plugin ID:4401 - AVI Splitter");
     RECT client;
     GetClientRect(frm_->hwnd(), &client);
     EXPECT_EQ(client.right, MulDiv(398, frm_->dpi(), 96));
     EXPECT_EQ(client.bottom, MulDiv(294, frm_->dpi(), 96));
-    EXPECT_EQ(tabOrder(frm_->hwnd()),
-              (std::vector<std::wstring>{L"Browse", L"", L"Add Part", L"Remove", L"Start!"}));
+    EXPECT_EQ(win::testing::tabOrder(frm_->hwnd()),
+              (std::vector<int>{FrmMain::Command1, FrmMain::List1, FrmMain::Command2,
+                                FrmMain::Command3, FrmMain::Command4}));
     EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), L"Path");
 
     click(item(FrmMain::Command2));
@@ -106,9 +98,11 @@ TEST_F(Splitter, WindowsAsDeclared) {
     EXPECT_EQ(win::windowText(dialog), L"Add Part");
     EXPECT_TRUE(GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
     EXPECT_EQ(GetWindow(dialog, GW_OWNER), nullptr);
-    EXPECT_EQ(tabOrder(dialog),
-              (std::vector<std::wstring>{L"OK", L"Cancel", L"00", L"00", L"00", L"00", L"00", L"00",
-                                         L"Until end of movie", L"From start"}));
+    EXPECT_EQ(
+        win::testing::tabOrder(dialog),
+        (std::vector<int>{DlgAdd::OKButton, DlgAdd::CancelButton, DlgAdd::txt_hr, DlgAdd::txt_min,
+                          DlgAdd::txt_sec, DlgAdd::txt_hr_end, DlgAdd::txt_min_end,
+                          DlgAdd::txt_sec_end, DlgAdd::chk_end, DlgAdd::chk_start}));
 }
 
 TEST_F(Splitter, AddPartComposesLinesFromTheFields) {
