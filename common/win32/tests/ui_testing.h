@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <utility>
@@ -38,6 +41,11 @@ struct RecordingStarter : ProgramStarter {
         return 0;
     }
 };
+
+inline std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
 
 inline void click(HWND button) {
     SendMessageW(button, BM_CLICK, 0, 0);

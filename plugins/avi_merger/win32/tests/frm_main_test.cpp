@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "avi_listing.h"
 #include "frm_main.h"
@@ -23,11 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 using win::testing::click;
 using win::testing::Message;
-
-std::string fileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class Merger : public testing::Test {
   protected:
@@ -204,7 +198,7 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
     click(item(FrmMain::Command1));  // b before a
     click(item(FrmMain::Command3));
     const std::string h = host().string(), v = videos().string();
-    EXPECT_EQ(fileBytes(host() / L"tmp" / L"merge.bat"),
+    EXPECT_EQ(win::testing::fileBytes(host() / L"tmp" / L"merge.bat"),
               h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + v +
                   "\\ my clip .avi\" -ovc copy -oac copy \"" + v + "\\b.avi\" \"" + v +
                   "\\a.avi\" \r\npause\r\n");

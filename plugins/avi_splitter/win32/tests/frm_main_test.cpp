@@ -6,7 +6,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 #include "frm_main.h"
 #include "win32/tests/ui_testing.h"
@@ -19,11 +18,6 @@ namespace fs = std::filesystem;
 using win::testing::click;
 using win::testing::Message;
 using win::testing::type;
-
-std::string fileBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 class Splitter : public testing::Test {
   protected:
@@ -176,7 +170,7 @@ TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
 
     chooseFile(root_ / L"in.avi");
     click(item(FrmMain::Command4));
-    const std::string script = fileBytes(scriptPath());
+    const std::string script = win::testing::fileBytes(scriptPath());
     EXPECT_NE(script.find("-ss 00:00:03 -endpos 00:00:01 -o"), std::string::npos);
     EXPECT_NE(script.find("part_ 1.avi\"\r\n"), std::string::npos);
     EXPECT_NE(script.find("part_ 2.avi\"\r\n"), std::string::npos);
@@ -199,7 +193,7 @@ TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
     ASSERT_EQ(starter_.starts.size(), 1u);
     EXPECT_EQ(starter_.starts[0], std::make_pair(scriptPath().wstring(), SW_SHOWMINIMIZED));
     const std::string host = (root_ / L"host").string();  // ASCII temp path
-    EXPECT_EQ(fileBytes(scriptPath()),
+    EXPECT_EQ(win::testing::fileBytes(scriptPath()),
               host.substr(0, 2) + "\r\ncd \"" + host + "\\bin\\\"\r\n" +
                   "mencoder \"E:\\Vid\x82o 100%%\\a.avi\" -ovc copy -oac copy -ss 00:00:05 "
                   "-endpos 00:00:10 -o \"E:\\Vid\x82o 100%%\\part_ 1.avi\"\r\n"
@@ -248,7 +242,7 @@ TEST_F(Splitter, APathTheConsoleCannotReadIsWrittenShortOrRefused) {
         return;
     }
     // Written short: the names in the script lead to the same file and folder.
-    const std::string script = fileBytes(scriptPath());
+    const std::string script = win::testing::fileBytes(scriptPath());
     const auto quoted = [&](std::size_t from) {
         const auto open = script.find('"', from);
         return script.substr(open + 1, script.find('"', open + 1) - open - 1);
