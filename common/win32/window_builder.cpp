@@ -41,13 +41,13 @@ Font messageFont(UINT dpi) {
     return Font(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-SIZE windowSizeFor(const FormSpec& spec, UINT dpi) {
+SIZE windowSizeFor(const FormSpec& declared, UINT dpi) {
     using AdjustForDpi = BOOL WINAPI(LPRECT, DWORD, BOOL, DWORD, UINT);
     static auto* adjustForDpi = user32Function<AdjustForDpi>("AdjustWindowRectExForDpi");
-    RECT r{0, 0, MulDiv(spec.clientWidth, static_cast<int>(dpi), 96),
-           MulDiv(spec.clientHeight, static_cast<int>(dpi), 96)};
-    if (!adjustForDpi || !adjustForDpi(&r, spec.style, FALSE, spec.exStyle, dpi))
-        AdjustWindowRectEx(&r, spec.style, FALSE, spec.exStyle);
+    RECT r{0, 0, MulDiv(declared.clientWidth, static_cast<int>(dpi), 96),
+           MulDiv(declared.clientHeight, static_cast<int>(dpi), 96)};
+    if (!adjustForDpi || !adjustForDpi(&r, declared.style, FALSE, declared.exStyle, dpi))
+        AdjustWindowRectEx(&r, declared.style, FALSE, declared.exStyle);
     return {r.right - r.left, r.bottom - r.top};
 }
 
@@ -87,20 +87,20 @@ POINT originOf(std::span<const ControlSpec> controls, const ControlSpec& c) {
     return {0, 0};
 }
 
-bool registerClass(const FormSpec& spec, WNDPROC procedure) {
+bool registerClass(const FormSpec& declared, WNDPROC procedure) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc{};
-    if (GetClassInfoExW(instance, spec.className, &wc)) return true;
+    if (GetClassInfoExW(instance, declared.className, &wc)) return true;
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = procedure;
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = spec.className;
-    if (spec.iconId != 0) {
-        wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(spec.iconId),
+    wc.lpszClassName = declared.className;
+    if (declared.iconId != 0) {
+        wc.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(declared.iconId),
                                                  IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
-        wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(spec.iconId),
+        wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(declared.iconId),
                                                    IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
                                                    GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     }
@@ -116,14 +116,14 @@ Form::~Form() {
     }
 }
 
-bool Form::create(const FormSpec& spec, std::span<const ControlSpec> controls, HWND owner) {
-    if (!registerClass(spec, &Form::procedure)) return false;
-    spec_ = &spec;
+bool Form::create(const FormSpec& declared, std::span<const ControlSpec> controls, HWND owner) {
+    if (!registerClass(declared, &Form::procedure)) return false;
+    declared_ = &declared;
     controls_ = controls;
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    HWND hwnd = CreateWindowExW(spec.exStyle | WS_EX_CONTROLPARENT, spec.className, spec.caption,
-                                spec.style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                CW_USEDEFAULT, owner, nullptr, instance, this);
+    HWND hwnd = CreateWindowExW(declared.exStyle | WS_EX_CONTROLPARENT, declared.className,
+                                declared.caption, declared.style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance, this);
     if (!hwnd) return false;
     // Created in table order, so the z-order, and with it the tab order, follows the table.
     for (const auto& c : controls) {
@@ -149,7 +149,7 @@ bool Form::create(const FormSpec& spec, std::span<const ControlSpec> controls, H
 void Form::layout(UINT dpi) {
     dpi_ = dpi;
     const int d = static_cast<int>(dpi);
-    const SIZE size = windowSizeFor(*spec_, dpi);
+    const SIZE size = windowSizeFor(*declared_, dpi);
     SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     Font font = messageFont(dpi);

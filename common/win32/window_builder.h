@@ -56,7 +56,8 @@ class Form {
 
   protected:
     // Creates the window hidden, sized for its monitor's DPI, with all its controls.
-    bool create(const FormSpec& spec, std::span<const ControlSpec> controls, HWND owner = nullptr);
+    bool create(const FormSpec& declared, std::span<const ControlSpec> controls,
+                HWND owner = nullptr);
     virtual LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Called once the window is gone (after WM_NCDESTROY); hwnd() is null by then.
     virtual void onDestroyed() {}
@@ -66,7 +67,7 @@ class Form {
     void layout(UINT dpi);
 
     HWND hwnd_ = nullptr;
-    const FormSpec* spec_ = nullptr;
+    const FormSpec* declared_ = nullptr;
     std::span<const ControlSpec> controls_;
     Font font_;
     UINT dpi_ = 96;

@@ -1,0 +1,104 @@
+// What the progress bar draws on: a raster surface with exactly the operations the renderer
+// needs. The software surface implements it on a pixel buffer; a GDI surface implements it on a
+// device context.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+namespace gaugekit {
+
+// A colour as the control's properties hold it: red in bits 0-7, green 8-15, blue 16-23; with
+// bit 31 set, a reference to the system colour whose index is the low 31 bits.
+using Color = std::int32_t;
+
+// A colour the surface paints: 0x00BBGGRR, never a system-colour reference.
+using Rgb = std::uint32_t;
+
+inline constexpr Rgb rgb(int r, int g, int b) {
+    return static_cast<Rgb>(r & 0xFF) | static_cast<Rgb>(g & 0xFF) << 8 |
+           static_cast<Rgb>(b & 0xFF) << 16;
+}
+inline constexpr Rgb kWhite = 0xFFFFFF;
+inline constexpr Rgb kBlack = 0x000000;
+
+// Right and bottom are exclusive; a rectangle with right <= left or bottom <= top covers nothing.
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+struct Size {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    friend bool operator==(const Size&, const Size&) = default;
+};
+
+// Three-dimensional rectangle edges, by the platform's edge flag values.
+enum class Edge : std::uint32_t {
+    sunkenOuter = 2,  // one sunken line
+    etched = 6,       // sunken outer line, raised inner line
+    bump = 9,         // raised outer line, sunken inner line
+};
+
+// Hatch patterns by the platform's values. Values outside 0-5 have no pattern.
+enum HatchStyle : std::int16_t {
+    kHatchHorizontal = 0,
+    kHatchVertical = 1,
+    kHatchForwardDiagonal = 2,
+    kHatchBackwardDiagonal = 3,
+    kHatchCross = 4,
+    kHatchDiagonalCross = 5,
+};
+
+// Shared objects the control refers to. Each surface draws with the kinds it knows (a GDI surface
+// with a font handle, the software surface with its glyph set) and ignores the others.
+class FontObject {
+  public:
+    virtual ~FontObject() = default;
+};
+class PictureObject {
+  public:
+    virtual ~PictureObject() = default;
+};
+using FontRef = std::shared_ptr<const FontObject>;
+using PictureRef = std::shared_ptr<const PictureObject>;
+
+class RasterSurface {
+  public:
+    virtual ~RasterSurface() = default;
+
+    // The system colour of an index; black for an index the system does not know.
+    virtual Rgb systemColor(std::int32_t index) const = 0;
+
+    virtual void fill(const Rect& rect, Rgb color) = 0;
+    // The one-pixel outline just inside the rectangle.
+    virtual void frame(const Rect& rect, Rgb color) = 0;
+    // A one-pixel line from (x1, y1) toward (x2, y2); the end point itself is not painted.
+    virtual void line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                      Rgb color) = 0;
+    virtual void setPixel(std::int32_t x, std::int32_t y, Rgb color) = 0;
+    // The edge around the rectangle, in the system's 3-D element colours.
+    virtual void edge(const Rect& rect, Edge kind) = 0;
+    // Hatch lines in `color`, the gaps in `background`; the pattern is anchored at the origin.
+    virtual void hatchFill(const Rect& rect, std::int16_t style, Rgb color, Rgb background) = 0;
+    // The picture tiled over the rectangle from the surface origin; nothing when the picture
+    // cannot be tiled on this surface.
+    virtual void patternFill(const Rect& rect, const PictureObject& picture) = 0;
+    // One line of text in the font (the surface's default font when null).
+    virtual Size measureText(const FontObject* font, std::string_view text) = 0;
+    // The glyphs only, top-left at the rectangle's top-left, clipped to the rectangle.
+    virtual void drawText(const FontObject* font, std::string_view text, const Rect& clip,
+                          Rgb color) = 0;
+    // Copies width x height pixels from (xSrc, ySrc) of the source to (xDst, yDst) here; nothing
+    // when the source is a surface of another kind.
+    virtual void copyFrom(const RasterSurface& source, std::int32_t xSrc, std::int32_t ySrc,
+                          std::int32_t width, std::int32_t height, std::int32_t xDst,
+                          std::int32_t yDst) = 0;
+};
+
+}  // namespace gaugekit

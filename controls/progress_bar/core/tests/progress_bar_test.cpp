@@ -1,0 +1,337 @@
+#include "progress_bar.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "software_site.h"
+
+namespace gaugekit {
+namespace {
+
+// A site that writes down notifications and redraws (one client measurement per redraw), and
+// whose off-screen surfaces can be refused.
+class RecordingSite : public SoftwareSite {
+  public:
+    using SoftwareSite::SoftwareSite;
+    Size clientSize(std::intptr_t window) override {
+        ++redraws;
+        return SoftwareSite::clientSize(window);
+    }
+    std::unique_ptr<RasterSurface> createOffscreenSurface(Size size) override {
+        if (refuseSurfaces) return nullptr;
+        return SoftwareSite::createOffscreenSurface(size);
+    }
+    void propertyChanged(std::string_view name) override { notified.emplace_back(name); }
+
+    int redraws = 0;
+    bool refuseSurfaces = false;
+    std::vector<std::string> notified;
+};
+
+// A store over a map that leaves out values equal to their defaults, as a container may.
+class MapStore : public PropertyStore {
+  public:
+    Status write(std::string_view key, const PropertyValue& value,
+                 const PropertyValue& defaultValue) override {
+        written.emplace_back(key);
+        if (value != defaultValue) entries[std::string(key)] = value;
+        return Status::ok;
+    }
+    Status read(std::string_view key, const PropertyValue& defaultValue,
+                PropertyValue& value) override {
+        read_.emplace_back(key);
+        const auto at = entries.find(std::string(key));
+        value = at == entries.end() ? defaultValue : at->second;
+        return Status::ok;
+    }
+    std::map<std::string, PropertyValue> entries;
+    std::vector<std::string> written, read_;
+};
+
+const std::vector<std::string> kStoreOrder = {"Font",     "BrushStyle", "Color",       "Image",
+                                              "Max",      "Min",        "Orientation", "Scrolling",
+                                              "ShowText", "Value"};
+
+TEST(Value, EdgeCasesWithMinZero) {
+    const struct {
+        std::int32_t max, written;
+        Status status;
+        std::int32_t percent, read;
+    } cases[] = {
+        {100, 37, Status::ok, 37, 37},
+        {200, 50, Status::ok, 25, 50},
+        {200, 1, Status::ok, 0, 0},        // 0.5 goes to the even 0
+        {200, 3, Status::ok, 2, 4},        // 1.5 goes to 2
+        {100, 150, Status::ok, 100, 100},  // stored 150, capped by the redraw
+        {0, 5, Status::divisionByZero, 7, 0},
+        {100, 21474836, Status::ok, 100, 100},
+        {100, 21474837, Status::overflow, 7, 7},
+        {100, -21474837, Status::overflow, 7, 7},
+        {100, -21474836, Status::ok, -21474836, -21474836},
+    };
+    for (const auto& c : cases) {
+        RecordingSite site({200, 66});
+        ProgressBar bar(site);
+        ASSERT_EQ(bar.setValue(7), Status::ok);
+        bar.setMax(c.max);
+        const int redraws = site.redraws;
+        EXPECT_EQ(bar.setValue(c.written), c.status) << c.written;
+        EXPECT_EQ(bar.percent(), c.percent) << c.written;
+        EXPECT_EQ(site.redraws - redraws, c.status == Status::ok ? 1 : 0) << c.written;
+        std::int32_t read = 0;
+        EXPECT_EQ(bar.value(read), Status::ok);
+        EXPECT_EQ(read, c.read) << c.written;
+    }
+}
+
+TEST(Value, MapsLinearlyForOtherMins) {
+    const struct {
+        std::int32_t min, max, written;
+        Status status;
+        std::int32_t percent, read;
+    } cases[] = {
+        {10, 100, 50, Status::ok, 44, 50},
+        {10, 100, 10, Status::ok, 0, 10},
+        {-50, 50, 0, Status::ok, 50, 0},
+        {100, 0, 25, Status::ok, 75, 25},  // Min above Max is kept as it is
+        {10, 10, 10, Status::divisionByZero, 0, 10},
+        {INT32_MIN, INT32_MAX, 0, Status::overflow, 0, INT32_MIN},  // (0 - Min) x 100
+    };
+    for (const auto& c : cases) {
+        RecordingSite site({200, 66});
+        ProgressBar bar(site);
+        bar.setMin(c.min);
+        bar.setMax(c.max);
+        EXPECT_EQ(bar.setValue(c.written), c.status) << c.min << " " << c.written;
+        EXPECT_EQ(bar.percent(), c.percent) << c.min << " " << c.written;
+        std::int32_t read = 0;
+        EXPECT_EQ(bar.value(read), Status::ok);
+        EXPECT_EQ(read, c.read) << c.min << " " << c.written;
+    }
+}
+
+TEST(Creation, DefaultsAndAFirstPicture) {
+    RecordingSite site({200, 66});
+    ProgressBar bar(site);
+    EXPECT_EQ(bar.max(), 100);
+    EXPECT_EQ(bar.min(), 0);
+    EXPECT_EQ(bar.percent(), 0);
+    EXPECT_EQ(bar.brushStyle(), 0);
+    EXPECT_EQ(bar.showText(), 0);
+    EXPECT_EQ(bar.image(), nullptr);
+    EXPECT_NE(bar.font(), nullptr);
+    EXPECT_EQ(bar.hwnd(), SoftwareSite::kWindow);
+    EXPECT_EQ(bar.color(), static_cast<Color>(rgb(0, 120, 215)));
+    EXPECT_EQ(bar.offscreenSize(), (Size{200, 66}));
+    EXPECT_EQ(&bar.hdc(), bar.offscreenSurface());
+    EXPECT_EQ(site.redraws, 1);
+    EXPECT_TRUE(site.notified.empty());
+    // The picture reached the control's own surface: the standard style's dark outline.
+    EXPECT_EQ(site.surface().pixel(0, 30), rgb(104, 104, 104));
+    EXPECT_EQ(site.surface().pixel(5, 30), rgb(0, 120, 215));
+
+    EXPECT_EQ(bar.setColor(static_cast<Color>(0x80000005)), Status::ok);
+    EXPECT_EQ(bar.color(), 0xFFFFFF);
+    EXPECT_EQ(bar.setColor(0x123456), Status::ok);
+    EXPECT_EQ(bar.color(), 0x123456);
+}
+
+TEST(Properties, NotificationsAndRedrawsPerWrite) {
+    const struct {
+        const char* property;
+        void (*write)(ProgressBar&);
+        bool notifies;
+        int redraws;
+    } cases[] = {
+        {"BrushStyle", [](ProgressBar& b) { b.setBrushStyle(3); }, true, 0},
+        {"Color", [](ProgressBar& b) { b.setColor(0xFF); }, false, 1},
+        {"Font", [](ProgressBar& b) { b.setFont(std::make_shared<SoftwareFont>(2)); }, false, 0},
+        {"hwnd", [](ProgressBar& b) { b.setHwnd(7); }, false, 0},
+        {"hdc", [](ProgressBar& b) { b.selectSurface(); }, false, 0},
+        {"Image", [](ProgressBar& b) { b.setImage(nullptr); }, true, 1},
+        {"Min", [](ProgressBar& b) { b.setMin(-5); }, true, 0},
+        {"Max", [](ProgressBar& b) { b.setMax(50); }, true, 0},
+        {"Orientation", [](ProgressBar& b) { b.setOrientation(12); }, true, 1},
+        {"Scrolling", [](ProgressBar& b) { b.setScrolling(-4); }, true, 1},
+        {"ShowText", [](ProgressBar& b) { b.setShowText(-1); }, true, 1},
+        {"Value", [](ProgressBar& b) { b.setValue(30); }, false, 1},
+    };
+    for (const auto& c : cases) {
+        RecordingSite site({200, 66});
+        ProgressBar bar(site);
+        site.redraws = 0;
+        c.write(bar);
+        EXPECT_EQ(site.notified,
+                  c.notifies ? std::vector<std::string>{c.property} : std::vector<std::string>{});
+        EXPECT_EQ(site.redraws, c.redraws) << c.property;
+    }
+}
+
+TEST(OffscreenSurface, CreatedGrownAndFreed) {
+    RecordingSite site({0, 66});
+    ProgressBar bar(site);
+    EXPECT_EQ(bar.offscreenSurface(), nullptr);  // no width, no surface
+    EXPECT_EQ(&bar.hdc(), &site.ownSurface());
+
+    site.resize({200, 66});
+    bar.selectSurface();
+    EXPECT_EQ(bar.offscreenSize(), (Size{200, 66}));
+    const RasterSurface* first = bar.offscreenSurface();
+
+    site.resize({100, 30});  // shrinking keeps the larger surface
+    bar.selectSurface();
+    EXPECT_EQ(bar.offscreenSurface(), first);
+
+    site.resize({300, 30});  // growing in one direction re-creates at exactly the new size
+    bar.selectSurface();
+    EXPECT_EQ(bar.offscreenSize(), (Size{300, 30}));
+    EXPECT_EQ(&bar.hdc(), bar.offscreenSurface());
+
+    site.resize({400, 30});  // a failed re-creation draws straight onto the own surface
+    site.refuseSurfaces = true;
+    bar.selectSurface();
+    EXPECT_EQ(bar.offscreenSurface(), nullptr);
+    EXPECT_EQ(&bar.hdc(), &site.ownSurface());
+    EXPECT_EQ(bar.drawProgressBar(), Status::ok);
+    EXPECT_EQ(site.surface().pixel(399, 10), rgb(104, 104, 104));
+
+    site.refuseSurfaces = false;
+    bar.selectSurface();
+    bar.freeOffscreenSurface();
+    bar.freeOffscreenSurface();
+    EXPECT_EQ(bar.offscreenSize(), (Size{}));
+    EXPECT_EQ(&bar.hdc(), &site.ownSurface());  // never a freed surface
+    EXPECT_EQ(bar.drawProgressBar(), Status::ok);
+}
+
+TEST(OffscreenSurface, PDrawCopiesTheWholeSurfaceByDefault) {
+    RecordingSite site({200, 66});
+    ProgressBar bar(site);
+    const struct {
+        std::int32_t widthSrc, heightSrc;
+        int copiedColumns, copiedRows;
+    } cases[] = {{0, -1, 200, 66}, {10, 5, 10, 5}};
+    for (const auto& c : cases) {
+        SoftwareSurface target(300, 100);
+        target.fill({0, 0, 300, 100}, rgb(1, 1, 1));
+        bar.pDraw(target, 0, 0, c.widthSrc, c.heightSrc, 0, 0);
+        const int lastX = c.copiedColumns - 1, lastY = c.copiedRows - 1;
+        EXPECT_EQ(target.pixel(lastX, lastY), site.surface().pixel(lastX, lastY));
+        EXPECT_EQ(target.pixel(0, 0), kWhite);  // the border's corner pixel
+        EXPECT_EQ(target.pixel(lastX + 1, 0), rgb(1, 1, 1));
+        EXPECT_EQ(target.pixel(0, lastY + 1), rgb(1, 1, 1));
+    }
+}
+
+TEST(Persistence, RoundTripInOrder) {
+    RecordingSite site({200, 66});
+    ProgressBar saved(site);
+    const auto font = std::make_shared<SoftwareFont>(2);
+    const auto picture = std::make_shared<SoftwarePicture>(1, 1, std::vector<Rgb>{kBlack});
+    saved.setFont(font);
+    saved.setBrushStyle(5);
+    saved.setColor(0x00FF00);
+    saved.setImage(picture);
+    saved.setMin(10);
+    saved.setMax(100);
+    saved.setOrientation(1);
+    saved.setScrolling(7);
+    saved.setShowText(-1);
+    ASSERT_EQ(saved.setValue(50), Status::ok);  // percent 44
+    MapStore store;
+    ASSERT_EQ(saved.save(store), Status::ok);
+    EXPECT_EQ(store.written, kStoreOrder);
+
+    RecordingSite otherSite({200, 66});
+    ProgressBar loaded(otherSite);
+    otherSite.notified.clear();
+    otherSite.redraws = 0;
+    ASSERT_EQ(loaded.load(store), Status::ok);
+    EXPECT_EQ(store.read_, kStoreOrder);
+    EXPECT_EQ(loaded.font(), font);
+    EXPECT_EQ(loaded.brushStyle(), 5);
+    EXPECT_EQ(loaded.color(), 0x00FF00);
+    EXPECT_EQ(loaded.image(), picture);
+    EXPECT_EQ(loaded.min(), 10);
+    EXPECT_EQ(loaded.max(), 100);
+    EXPECT_EQ(loaded.orientation(), 1);
+    EXPECT_EQ(loaded.scrolling(), 7);
+    EXPECT_EQ(loaded.showText(), -1);
+    EXPECT_EQ(loaded.percent(), 44);  // the position itself, not rescaled
+    std::int32_t value = 0;
+    EXPECT_EQ(loaded.value(value), Status::ok);
+    EXPECT_EQ(value, 50);
+    // Redraws after Color, Orientation, Scrolling, ShowText and the position.
+    EXPECT_EQ(otherSite.redraws, 5);
+    EXPECT_EQ(otherSite.notified,
+              (std::vector<std::string>{"Max", "Min", "Orientation", "Scrolling", "ShowText"}));
+}
+
+TEST(Persistence, NewInstanceSavesBrushStyleZeroAndAFontOnlyStoreLoadsDefaults) {
+    RecordingSite site({200, 66});
+    ProgressBar fresh(site);
+    MapStore saved;
+    ASSERT_EQ(fresh.save(saved), Status::ok);
+    // BrushStyle 0 differs from its stored default 4; the colour is the resolved highlight.
+    EXPECT_EQ(saved.entries.at("BrushStyle"), PropertyValue(0));
+    EXPECT_EQ(saved.entries.at("Color"), PropertyValue(static_cast<Color>(rgb(0, 120, 215))));
+    EXPECT_EQ(saved.entries.size(), 3u);  // Font, BrushStyle, Color
+
+    MapStore fontOnly;
+    fontOnly.entries["Font"] = FontRef(std::make_shared<SoftwareFont>(3));
+    ProgressBar loaded(site);
+    loaded.setMax(7);
+    loaded.setScrolling(4);
+    ASSERT_EQ(loaded.load(fontOnly), Status::ok);
+    EXPECT_EQ(loaded.brushStyle(), 4);
+    EXPECT_EQ(loaded.color(), static_cast<Color>(rgb(0, 120, 215)));
+    EXPECT_EQ(loaded.image(), nullptr);
+    EXPECT_EQ(loaded.max(), 100);
+    EXPECT_EQ(loaded.min(), 0);
+    EXPECT_EQ(loaded.orientation(), 0);
+    EXPECT_EQ(loaded.scrolling(), 0);
+    EXPECT_EQ(loaded.showText(), 0);
+    EXPECT_EQ(loaded.percent(), 0);
+}
+
+TEST(Persistence, EntriesAreConvertedOrStopTheLoad) {
+    const struct {
+        const char* key;
+        PropertyValue stored;
+        Status status;
+        std::int32_t max;  // Max after the load
+        std::int16_t showText;
+    } cases[] = {
+        {"Max", std::string(" 250 "), Status::ok, 250, 0},
+        {"Max", 99.5, Status::ok, 100, 0},
+        {"Max", true, Status::ok, -1, 0},
+        {"ShowText", std::string("True"), Status::ok, 100, -1},
+        {"ShowText", 2, Status::ok, 100, -1},
+        {"Max", std::string("abc"), Status::typeMismatch, 100, 0},
+        {"Max", 1e10, Status::overflow, 100, 0},
+        {"Max", FontRef(std::make_shared<SoftwareFont>()), Status::typeMismatch, 100, 0},
+        {"Font", 5, Status::typeMismatch, 100, 0},
+    };
+    for (const auto& c : cases) {
+        RecordingSite site({200, 66});
+        ProgressBar bar(site);
+        MapStore store;
+        store.entries["Color"] = 0x0000FF;  // before the entry: applied
+        store.entries["Min"] = 5;           // after the Max entry: kept when the load stops
+        store.entries[c.key] = c.stored;
+        EXPECT_EQ(bar.load(store), c.status) << c.key;
+        EXPECT_EQ(bar.max(), c.max) << c.key;
+        EXPECT_EQ(bar.showText(), c.showText) << c.key;
+        EXPECT_EQ(bar.min(), c.status == Status::ok ? 5 : 0) << c.key;
+        EXPECT_EQ(bar.color(), std::string_view(c.key) == "Font"
+                                   ? static_cast<Color>(rgb(0, 120, 215))
+                                   : 0x0000FF)
+            << c.key;
+    }
+}
+
+}  // namespace
+}  // namespace gaugekit
