@@ -1,0 +1,202 @@
+#include "main_window.h"
+
+#include <optional>
+
+#include "common_general.h"
+#include "component_list.h"
+#include "core/job_script.h"
+
+namespace partroster {
+
+namespace {
+
+using win::ControlKind;
+
+// In tab order: the four boxes, then "+"; the labels between never take the focus.
+constexpr win::ControlSpec kControls[] = {
+    {Main::Text1, ControlKind::TextBox, L"", 6, 24, 239, 19, 0, 1},
+    {Main::Text2, ControlKind::TextBox, L"", 6, 66, 239, 19, 0, 1},
+    {Main::Text3, ControlKind::TextBox, L"", 6, 106, 451, 19},
+    {Main::Text4, ControlKind::TextBox, L"", 6, 146, 451, 19},
+    {Main::Command2, ControlKind::Button, L"+", 468, 226, 35, 33},
+    {Main::Label1, ControlKind::Label,
+     L"Check Type: 1-App.Path + Folder 2-Folder 3-App.path + File 4-File", 6, 8, 495, 13},
+    {Main::Label2, ControlKind::Label,
+     L"Warning Level: 1-Critical Folder 2-Create App.Path + Name 3-Create Name 4-Codec Missing", 6,
+     50, 495, 13},
+    {Main::Label3, ControlKind::Label, L"Description", 6, 90, 495, 13},
+    {Main::List1, ControlKind::ListBox, L"", 4, 170, 451, 199},
+    {Main::Command1, ControlKind::Button, L"X", 468, 176, 35, 33},
+    {Main::Label4, ControlKind::Label, L"Path", 6, 130, 495, 13},
+    {Main::Command3, ControlKind::Button, L"Top", 468, 274, 35, 33},
+    {Main::Command4, ControlKind::Button, L"Norm", 468, 316, 35, 33},
+};
+
+constexpr int kIcon = 1;
+
+constexpr win::FormSpec kForm = {
+    L"partroster.main",
+    L"Movarix v4 Component List Editor",
+    508,
+    371,
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+    0,
+    kIcon,
+};
+
+constexpr const wchar_t* kReading = L"Reading the component list";
+constexpr const wchar_t* kSaving = L"Saving the component list";
+
+std::wstring fromAnsi(std::string_view bytes) {
+    if (bytes.empty()) return {};
+    const int length = static_cast<int>(bytes.size());
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, text.data(), length)));
+    return text;
+}
+
+// The ANSI bytes of a typed text, when they read back as the same text: a character the code
+// page lacks would otherwise be stored as '?' or a look-alike.
+std::optional<std::string> toAnsi(std::wstring_view text) {
+    const int length = static_cast<int>(text.size());
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, nullptr,
+                                         0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), length, bytes.data(), size,
+                        nullptr, nullptr);
+    if (fromAnsi(bytes) != text) return std::nullopt;
+    return bytes;
+}
+
+}  // namespace
+
+Main::Main(Services services) : services_(std::move(services)) {}
+
+bool Main::create() {
+    return Form::create(kForm, kControls);
+}
+
+bool Main::load() {
+    const HWND list = item(List1);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    entries_.clear();
+    std::string bytes;
+    if (const DWORD error = readListFile(services_.listPath, bytes)) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(kReading, services_.listPath, error));
+        return false;
+    }
+    std::vector<std::string> entries = readEntries(bytes);
+    if (entries.size() > common::kMaxCount16) {
+        services_.prompter.runtimeError(
+            {kReading, services_.listPath, 0,
+             L"Overflow: the list holds more than 32767 entries, the most the editor can index."});
+        return false;
+    }
+    // One allocation for all the items, and no redrawing while they go in.
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(list, LB_INITSTORAGE, entries.size(), bytes.size() * sizeof(wchar_t));
+    for (const auto& entry : entries) {
+        const std::wstring text = fromAnsi(entry);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+    entries_ = std::move(entries);
+    return true;
+}
+
+bool Main::saveList() {
+    if (const DWORD error = saveListFile(services_.fileSystem, services_.listPath, entries_)) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(kSaving, services_.listPath, error));
+        return false;
+    }
+    return true;
+}
+
+void Main::selectLast() {
+    // Where the save's walk through the list used to end: a second X removes the last entry.
+    if (!entries_.empty()) SendMessageW(item(List1), LB_SETCURSEL, entries_.size() - 1, 0);
+}
+
+void Main::remove() {
+    const HWND list = item(List1);
+    const auto selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
+    if (selected < 0 || static_cast<std::size_t>(selected) >= entries_.size()) return;
+    // List1 changes only once the file holds the change; a failed save takes it back.
+    const auto at = entries_.begin() + selected;
+    std::string removed = std::move(*at);
+    entries_.erase(at);
+    if (!saveList()) {
+        entries_.insert(entries_.begin() + selected, std::move(removed));
+        return;
+    }
+    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
+    selectLast();
+}
+
+void Main::add() {
+    const auto entry = composeEntry(win::windowText(item(Text1)), win::windowText(item(Text2)),
+                                    win::windowText(item(Text3)), win::windowText(item(Text4)));
+    if (!entry) return;
+    if (entries_.size() >= common::kMaxCount16) {
+        services_.prompter.message(
+            L"The list is full: it holds 32767 entries, the most it can.\n\nNothing was added.",
+            win::MessageIcon::None);
+        return;
+    }
+    auto bytes = toAnsi(*entry);
+    if (!bytes) {
+        services_.prompter.message(
+            L"The list file cannot hold some characters of this entry "
+            L"(it is saved in the system's ANSI code page):\n\n" +
+                *entry + L"\n\nNothing was added.",
+            win::MessageIcon::None);
+        return;
+    }
+    entries_.push_back(std::move(*bytes));
+    if (!saveList()) {
+        entries_.pop_back();
+        return;
+    }
+    const auto added =
+        SendMessageW(item(List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry->c_str()));
+    if (added == LB_ERR || added == LB_ERRSPACE) {
+        services_.prompter.runtimeError(
+            {L"Adding an entry", services_.listPath, 0, L"The list has no room left."});
+        return;
+    }
+    selectLast();
+}
+
+LRESULT Main::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (HIWORD(wParam) != BN_CLICKED) break;
+            switch (LOWORD(wParam)) {
+                case Command1:
+                    remove();
+                    return 0;
+                case Command2:
+                    add();
+                    return 0;
+                case Command3:
+                    setTopMost(hwnd(), kTrue);
+                    return 0;
+                case Command4:
+                    setTopMost(hwnd(), kFalse);
+                    return 0;
+            }
+            break;
+        case WM_DESTROY:
+            services_.endProgram();
+            return 0;
+    }
+    return Form::onMessage(message, wParam, lParam);
+}
+
+}  // namespace partroster

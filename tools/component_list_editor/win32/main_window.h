@@ -1,0 +1,62 @@
+// The editor's one window, main: the entries of the list file, four boxes from which a new entry
+// is composed, and X, +, Top and Norm. Every change is saved before its click returns.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "list_file.h"
+#include "win32/prompter.h"
+#include "win32/window_builder.h"
+
+namespace partroster {
+
+// What the window reaches outside itself; tests pass recorders.
+struct Services {
+    win::Prompter& prompter;
+    SaveFileSystem& fileSystem;
+    std::wstring listPath;
+    std::function<void()> endProgram;  // when the window is closed
+};
+
+class Main : public win::Form {
+  public:
+    enum Control : int {
+        Text1 = 100,
+        Text2,
+        Text3,
+        Text4,
+        Command2,
+        Label1,
+        Label2,
+        Label3,
+        List1,
+        Command1,
+        Label4,
+        Command3,
+        Command4,
+    };
+
+    explicit Main(Services services);
+
+    // Creates the window hidden.
+    bool create();
+    // Fills List1 from the list file, with no entry selected. False after the run-time error
+    // report, when the file cannot be read.
+    bool load();
+
+  private:
+    LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void remove();
+    void add();
+    // Writes entries_ to the file; false after the run-time error report.
+    bool saveList();
+    void selectLast();
+
+    Services services_;
+    // The entries as read from the file or composed, beside List1, which shows them decoded.
+    std::vector<std::string> entries_;
+};
+
+}  // namespace partroster

@@ -1,0 +1,244 @@
+// The editor's window created in this process and driven as a user drives it, against a real
+// list file, with the message box replaced by a recorder.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "injecting_file_system.h"
+#include "main_window.h"
+#include "win32/tests/ui_testing.h"
+
+namespace partroster {
+namespace {
+
+namespace fs = std::filesystem;
+
+using win::testing::click;
+using win::testing::fileBytes;
+using win::testing::type;
+
+// A literal's bytes, NULs included.
+template <std::size_t N>
+std::string bytes(const char (&literal)[N]) {
+    return {literal, N - 1};
+}
+
+class Editor : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  (L"partroster-window-" + std::to_wstring(GetCurrentProcessId()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        list_ = folder_ / L"Comp_lst.dll";
+    }
+    void TearDown() override {
+        main_.reset();
+        fs::remove_all(folder_);
+    }
+
+    // The window over a list file holding these bytes (none: no file at all).
+    bool open(const std::string* content) {
+        if (content) std::ofstream(list_, std::ios::binary) << *content;
+        main_ = std::make_unique<Main>(
+            Services{prompter_, files_, list_.wstring(), [this] { ++ended_; }});
+        if (!main_->create()) return false;
+        ShowWindow(main_->hwnd(), SW_SHOWNOACTIVATE);
+        return main_->load();
+    }
+    bool open(const std::string& content) { return open(&content); }
+
+    HWND item(int id) const { return main_->item(id); }
+    void fill(const std::wstring& a, const std::wstring& b, const std::wstring& c,
+              const std::wstring& d) {
+        for (auto [id, text] : {std::pair{Main::Text1, &a}, std::pair{Main::Text2, &b},
+                                std::pair{Main::Text3, &c}, std::pair{Main::Text4, &d}})
+            SetWindowTextW(item(id), text->c_str());
+    }
+    std::vector<std::wstring> entries() const {
+        return win::testing::listEntries(item(Main::List1));
+    }
+    LRESULT selection() const { return SendMessageW(item(Main::List1), LB_GETCURSEL, 0, 0); }
+    void select(int index) { SendMessageW(item(Main::List1), LB_SETCURSEL, index, 0); }
+
+    fs::path folder_;
+    fs::path list_;
+    win::testing::RecordingPrompter prompter_;
+    testing::InjectingFileSystem files_;
+    int ended_ = 0;
+    std::unique_ptr<Main> main_;
+};
+
+TEST_F(Editor, WindowAsDeclared) {
+    ASSERT_TRUE(open(""));
+    EXPECT_EQ(win::windowText(main_->hwnd()), L"Movarix v4 Component List Editor");
+    RECT client;
+    GetClientRect(main_->hwnd(), &client);
+    EXPECT_EQ(client.right, MulDiv(508, main_->dpi(), 96));
+    EXPECT_EQ(client.bottom, MulDiv(371, main_->dpi(), 96));
+    EXPECT_FALSE(GetWindowLongW(main_->hwnd(), GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_EQ(win::testing::tabOrder(main_->hwnd()),
+              (std::vector<int>{Main::Text1, Main::Text2, Main::Text3, Main::Text4, Main::Command2,
+                                Main::List1, Main::Command1, Main::Command3, Main::Command4}));
+}
+
+TEST_F(Editor, EntriesReadAreWrittenBackByteForByte) {
+    const std::string old = bytes("1|1|Codecs|codecs\r\n\r\nno fields \xe9\x81\nLF\r\x00z\rlast");
+    ASSERT_TRUE(open(old));
+    EXPECT_EQ(selection(), LB_ERR);
+    const auto shown = entries();
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_EQ(shown[0], L"1|1|Codecs|codecs");
+    EXPECT_EQ(shown[1], L"");
+    EXPECT_EQ(shown[2].substr(0, 11), L"no fields \u00e9");
+    EXPECT_EQ(shown[4], L"last");
+
+    fill(L"2", L"3", L"Caf\u00e9 codec", L"C:\\Codecs\\caf\u00e9.dll");
+    click(item(Main::Command2));
+    EXPECT_EQ(fileBytes(list_),
+              bytes("1|1|Codecs|codecs\r\n\r\nno fields \xe9\x81\nLF\r\n\x00z\r\nlast\r\n") +
+                  "2|3|Caf\xe9 codec|C:\\Codecs\\caf\xe9.dll\r\n");
+    EXPECT_EQ(selection(), 5);
+    EXPECT_TRUE(prompter_.messages.empty());
+    EXPECT_TRUE(prompter_.errors.empty());
+}
+
+TEST_F(Editor, PlusNeedsFourNonEmptyBoxesAndAddsAtTheEnd) {
+    ASSERT_TRUE(open("a\r\n"));
+    const std::wstring empty;
+    const std::wstring boxes[][4] = {
+        {empty, L"1", L"d", L"p"},
+        {L"1", empty, L"d", L"p"},
+        {L"1", L"1", empty, L"p"},
+        {L"1", L"1", L"d", empty},
+    };
+    for (const auto& b : boxes) {
+        fill(b[0], b[1], b[2], b[3]);
+        click(item(Main::Command2));
+    }
+    EXPECT_TRUE(files_.created.empty());
+    EXPECT_EQ(fileBytes(list_), "a\r\n");
+    EXPECT_EQ(entries(), std::vector<std::wstring>{L"a"});
+    EXPECT_EQ(selection(), LB_ERR);
+
+    fill(L" ", L" ", L" ", L" ");
+    click(item(Main::Command2));
+    click(item(Main::Command2));
+    EXPECT_EQ(fileBytes(list_), "a\r\n | | | \r\n | | | \r\n");
+    EXPECT_EQ(selection(), 2);
+    EXPECT_EQ(win::windowText(item(Main::Text3)), L" ");
+    EXPECT_TRUE(prompter_.messages.empty());
+}
+
+TEST_F(Editor, XRemovesTheSelectedEntryThenTheLastIsSelected) {
+    ASSERT_TRUE(open("a\r\nb\r\nc\r\n"));
+    click(item(Main::Command1));
+    EXPECT_TRUE(files_.created.empty());
+    EXPECT_EQ(entries().size(), 3u);
+
+    select(0);
+    click(item(Main::Command1));
+    EXPECT_EQ(fileBytes(list_), "b\r\nc\r\n");
+    EXPECT_EQ(selection(), 1);
+    click(item(Main::Command1));
+    EXPECT_EQ(fileBytes(list_), "b\r\n");
+    EXPECT_EQ(entries(), std::vector<std::wstring>{L"b"});
+    EXPECT_EQ(selection(), 0);
+    click(item(Main::Command1));
+    EXPECT_TRUE(fs::exists(list_));
+    EXPECT_EQ(fs::file_size(list_), 0u);
+    EXPECT_EQ(selection(), LB_ERR);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+TEST_F(Editor, TypeAndLevelTakeOneCharacter) {
+    ASSERT_TRUE(open(""));
+    for (int id : {Main::Text1, Main::Text2, Main::Text3}) type(item(id), L"12");
+    EXPECT_EQ(win::windowText(item(Main::Text1)), L"1");
+    EXPECT_EQ(win::windowText(item(Main::Text2)), L"1");
+    EXPECT_EQ(win::windowText(item(Main::Text3)), L"12");
+}
+
+TEST_F(Editor, TopThenNormKeepsPlaceAndSize) {
+    ASSERT_TRUE(open(""));
+    SetWindowPos(main_->hwnd(), nullptr, 40, 50, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    RECT before;
+    GetWindowRect(main_->hwnd(), &before);
+    const auto topmost = [this] {
+        return (GetWindowLongW(main_->hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    };
+    EXPECT_FALSE(topmost());
+    for (int id :
+         {Main::Command3, Main::Command3, Main::Command4, Main::Command3, Main::Command4}) {
+        click(item(id));
+        EXPECT_EQ(topmost(), id == Main::Command3);
+        RECT now;
+        GetWindowRect(main_->hwnd(), &now);
+        EXPECT_TRUE(EqualRect(&now, &before));
+    }
+}
+
+TEST_F(Editor, AMissingListIsReportedAndNotCreated) {
+    EXPECT_FALSE(open(nullptr));
+    ASSERT_EQ(prompter_.errors.size(), 1u);
+    EXPECT_EQ(prompter_.errors[0].path, list_.wstring());
+    EXPECT_EQ(prompter_.errors[0].code, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(fs::exists(list_));
+}
+
+TEST_F(Editor, AFailedSaveIsReportedAndChangesNothing) {
+    ASSERT_TRUE(open("a\r\nb\r\n"));
+    files_.failAt = testing::Step::Replace;
+    files_.failure = ERROR_DISK_FULL;
+    files_.failures = 2;
+    select(0);
+    click(item(Main::Command1));
+    fill(L"1", L"1", L"d", L"p");
+    click(item(Main::Command2));
+    ASSERT_EQ(prompter_.errors.size(), 2u);
+    EXPECT_EQ(prompter_.errors[1].code, static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(prompter_.errors[1].path, list_.wstring());
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{L"a", L"b"}));
+    EXPECT_EQ(fileBytes(list_), "a\r\nb\r\n");
+}
+
+TEST_F(Editor, WhatTheFileCannotHoldIsRefusedWithAMessage) {
+    ASSERT_TRUE(open("a\r\n"));
+    fill(L"1", L"1", L"\u6620\u753b", L"p");  // no ANSI code page of the West holds these
+    click(item(Main::Command2));
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_NE(prompter_.messages[0].text.find(L"\u6620\u753b"), std::wstring::npos);
+    EXPECT_TRUE(files_.created.empty());
+    EXPECT_EQ(entries(), std::vector<std::wstring>{L"a"});
+}
+
+TEST_F(Editor, ListsBeyondSixteenBitIndexesAreRefused) {
+    std::string full;
+    for (int i = 0; i < 32767; ++i) full += "1|1|d|p\r\n";
+    ASSERT_TRUE(open(full));
+    fill(L"2", L"2", L"d", L"p");
+    click(item(Main::Command2));
+    EXPECT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_TRUE(files_.created.empty());
+    EXPECT_EQ(SendMessageW(item(Main::List1), LB_GETCOUNT, 0, 0), 32767);
+
+    main_.reset();
+    EXPECT_FALSE(open(full + "x"));
+    ASSERT_EQ(prompter_.errors.size(), 1u);
+    EXPECT_EQ(prompter_.errors[0].code, 0u);
+}
+
+TEST_F(Editor, ClosingEndsTheProgramWithoutSaving) {
+    ASSERT_TRUE(open("a\r\n"));
+    SendMessageW(main_->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(ended_, 1);
+    EXPECT_EQ(main_->hwnd(), nullptr);
+    EXPECT_TRUE(files_.created.empty());
+}
+
+}  // namespace
+}  // namespace partroster
