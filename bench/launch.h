@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "bench_clock.h"
+#include "bench_support.h"
 #include "win32/handles.h"
 
 namespace bench {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_clock.h"
+#include "bench_support.h"
 #include "launch.h"
 
 #include "win32/handles.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_clock.h"
+#include "bench_support.h"
 
 #include "frm_main.h"
 #include "split_script.h"
@@ -21,18 +21,6 @@ namespace {
 constexpr int kParts = 32767;
 constexpr int kRepetitions = 21;
 constexpr int kStartRepetitions = 5;
-
-struct CountingPrompter : win::Prompter {
-    int calls = 0;
-    void message(const std::wstring& text, win::MessageIcon) override {
-        ++calls;
-        std::fwprintf(stderr, L"prompter message: %ls\n", text.c_str());
-    }
-    void runtimeError(const win::RuntimeError& error) override {
-        ++calls;
-        std::fwprintf(stderr, L"prompter runtime error: %ls\n", win::reportText(error).c_str());
-    }
-};
 
 struct TimestampingStarter : win::ProgramStarter {
     double calledAt = 0;
@@ -46,39 +34,6 @@ std::wstring twoDigits(int v) {
     wchar_t text[16];
     swprintf(text, 16, L"%02d", v);
     return text;
-}
-
-void pumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-std::string readFile(const std::wstring& path) {
-    std::string bytes;
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return bytes;
-    LARGE_INTEGER size{};
-    GetFileSizeEx(file.get(), &size);
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr))
-        got = 0;
-    bytes.resize(got);
-    return bytes;
-}
-
-bool rawWrite(const std::wstring& path, const std::string& bytes) {
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    const BOOL ok =
-        WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    return ok && written == bytes.size();
 }
 
 // Waits for the command interpreters this process started, so that runs do not overlap.
@@ -111,7 +66,7 @@ int main() {
     CreateDirectoryW(hostRoot.c_str(), nullptr);
     CreateDirectoryW(tmpFolder.c_str(), nullptr);
 
-    CountingPrompter prompter;
+    bench::CountingPrompter prompter;
     TimestampingStarter starter;
     clipcutter::FrmMain frm({prompter, starter, hostRoot + L"\\bin", [] {}});
     if (!frm.create()) {
@@ -154,7 +109,7 @@ int main() {
     std::vector<double> clicks, raws, checks, composes, writes;
     std::string bytes;
     for (int rep = -1; rep < kRepetitions; ++rep) {  // rep -1 warms up
-        pumpMessages();
+        bench::pumpMessages();
         starter.calledAt = 0;
         const double t0 = bench::nowMs();
         SendMessageW(start, BM_CLICK, 0, 0);
@@ -164,9 +119,12 @@ int main() {
         }
         const double click = starter.calledAt - t0;
 
-        bytes = readFile(scriptPath);
+        if (!bench::rawRead(scriptPath, bytes)) {
+            std::fprintf(stderr, "reading the script back failed\n");
+            return 1;
+        }
         const double t1 = bench::nowMs();
-        if (!rawWrite(rawPath, bytes)) {
+        if (!bench::rawWrite(rawPath, bytes)) {
             std::fprintf(stderr, "raw write failed: %lu\n", GetLastError());
             return 1;
         }
@@ -203,7 +161,7 @@ int main() {
         static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
 
     // The real starter on a one-line script: what starting the command interpreter costs.
-    rawWrite(exitPath, "exit\r\n");
+    bench::rawWrite(exitPath, "exit\r\n");
     win::CommandInterpreterStarter interpreter;
     std::vector<double> starts;
     for (int rep = 0; rep < kStartRepetitions; ++rep) {

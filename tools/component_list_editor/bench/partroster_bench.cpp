@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bench_clock.h"
+#include "bench_support.h"
 
 #include "component_list.h"
 #include "list_file.h"
@@ -18,47 +18,6 @@ namespace {
 
 constexpr int kEntries = 32767;
 constexpr int kRepetitions = 15;
-
-struct CountingPrompter : win::Prompter {
-    int calls = 0;
-    void message(const std::wstring& text, win::MessageIcon) override {
-        ++calls;
-        std::fwprintf(stderr, L"prompter message: %ls\n", text.c_str());
-    }
-    void runtimeError(const win::RuntimeError& error) override {
-        ++calls;
-        std::fwprintf(stderr, L"prompter runtime error: %ls\n", win::reportText(error).c_str());
-    }
-};
-
-void pumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
-
-bool rawRead(const std::wstring& path, std::string& bytes) {
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size)) return false;
-    bytes.resize(static_cast<std::size_t>(size.QuadPart));
-    DWORD got = 0;
-    return ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) &&
-           got == bytes.size();
-}
-
-bool rawWrite(const std::wstring& path, const std::string& bytes, bool flush) {
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file &&
-           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size() && (!flush || FlushFileBuffers(file.get()));
-}
 
 }  // namespace
 
@@ -79,18 +38,18 @@ int main() {
     }
     const std::string full = partroster::writeEntries(entries);
 
-    CountingPrompter prompter;
+    bench::CountingPrompter prompter;
     partroster::Win32FileSystem fileSystem;
     const partroster::Services services{prompter, fileSystem, listPath, [] {}};
 
     std::vector<double> starts, reads, pluses, writes, flushedWrites, saves;
     std::string read, added;
     for (int rep = -1; rep < kRepetitions; ++rep) {  // rep -1 warms up
-        if (!rawWrite(listPath, full, false)) {
+        if (!bench::rawWrite(listPath, full, false)) {
             std::fprintf(stderr, "writing the list failed: %lu\n", GetLastError());
             return 1;
         }
-        pumpMessages();
+        bench::pumpMessages();
         const double t0 = bench::nowMs();
         partroster::Main main(services);
         if (!main.create() || !main.load()) {
@@ -100,7 +59,7 @@ int main() {
         ShowWindow(main.hwnd(), SW_SHOWNOACTIVATE);
         UpdateWindow(main.hwnd());
         const double t1 = bench::nowMs();
-        if (!rawRead(listPath, read) || read != full) {
+        if (!bench::rawRead(listPath, read) || read != full) {
             std::fprintf(stderr, "raw read failed\n");
             return 1;
         }
@@ -114,18 +73,18 @@ int main() {
                                 std::pair{main.Text3, L"Bench entry"},
                                 std::pair{main.Text4, L"C:\\bench\\entry.dll"}})
             SetWindowTextW(main.item(id), text);
-        pumpMessages();
+        bench::pumpMessages();
         const double t3 = bench::nowMs();
         SendMessageW(main.item(main.Command2), BM_CLICK, 0, 0);
         const double t4 = bench::nowMs();
-        if (prompter.calls || !rawRead(listPath, added)) {
+        if (prompter.calls || !bench::rawRead(listPath, added)) {
             std::fprintf(stderr, "+ did not save the list\n");
             return 1;
         }
         const double t5 = bench::nowMs();
-        rawWrite(rawPath, added, false);
+        bench::rawWrite(rawPath, added, false);
         const double t6 = bench::nowMs();
-        rawWrite(rawPath, added, true);
+        bench::rawWrite(rawPath, added, true);
         const double t7 = bench::nowMs();
 
         // The save alone, without the window.
@@ -135,7 +94,7 @@ int main() {
         const DWORD error = partroster::saveListFile(fileSystem, rawPath, withNew);
         const double t9 = bench::nowMs();
         std::string saved;
-        if (error || !rawRead(rawPath, saved) || saved != added) {
+        if (error || !bench::rawRead(rawPath, saved) || saved != added) {
             std::fprintf(stderr, "the save alone did not make the same file\n");
             return 1;
         }
