@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "win32/handles.h"
+
 namespace {
 
 constexpr char kEncoder[] = "/usr/bin/mencoder";
@@ -119,13 +121,13 @@ int fail(const wchar_t* what, std::wstring_view detail = {}) {
 
 // The exit status once the wrapper has written it.
 bool readStatus(const std::wstring& path, int& status) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
     char text[16] = {};
     DWORD read = 0;
-    const BOOL ok = ReadFile(file, text, sizeof text - 1, &read, nullptr);
-    CloseHandle(file);
+    const BOOL ok = ReadFile(file.get(), text, sizeof text - 1, &read, nullptr);
     if (!ok || read == 0 || text[read - 1] != '\n') return false;
     status = std::atoi(text);
     return true;
@@ -188,10 +190,8 @@ int wmain() {
         return fail(L"cannot start the Linux shell ", shell);
     }
     // Wine gives no process handle for a Linux program, and its hThread is then no handle either.
-    if (process.hProcess) {
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
-    }
+    const win::KernelHandle processHandle(process.hProcess);
+    const win::KernelHandle threadHandle(process.hProcess ? process.hThread : nullptr);
 
     int status = 0;
     while (!readStatus(statusPath, status)) Sleep(20);

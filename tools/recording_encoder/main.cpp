@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+#include "win32/handles.h"
+
 namespace {
 
 std::string utf8(const wchar_t* text) {
@@ -65,16 +67,15 @@ int wmain() {
     LocalFree(argv);
 
     const std::wstring path = logPath();
-    const HANDLE file = path.empty() ? INVALID_HANDLE_VALUE : openForAppend(path);
-    if (file == INVALID_HANDLE_VALUE) {
+    const win::FileHandle file(path.empty() ? INVALID_HANDLE_VALUE : openForAppend(path));
+    if (!file) {
         std::fprintf(stderr, "recording encoder: cannot open calls.log (error %lu)\n",
                      GetLastError());
         return 1;
     }
     DWORD written = 0;
     const BOOL ok =
-        WriteFile(file, record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
-    CloseHandle(file);
+        WriteFile(file.get(), record.data(), static_cast<DWORD>(record.size()), &written, nullptr);
     if (!ok || written != record.size()) {
         std::fprintf(stderr, "recording encoder: cannot write calls.log\n");
         return 1;
