@@ -1,0 +1,191 @@
+#include "gdi_surface.h"
+
+#include <string>
+
+namespace gaugekit {
+namespace {
+
+RECT toRect(const Rect& r) {
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
+
+// GDI would paint an inverted rectangle mirrored; here it covers nothing, as on every surface.
+bool empty(const Rect& r) {
+    return r.right <= r.left || r.bottom <= r.top;
+}
+
+// Selects an object into a context for one scope and puts the previous one back.
+class Selection {
+  public:
+    Selection(HDC dc, HGDIOBJ object)
+        : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
+    ~Selection() {
+        if (previous_) SelectObject(dc_, previous_);
+    }
+    Selection(const Selection&) = delete;
+    Selection& operator=(const Selection&) = delete;
+
+  private:
+    HDC dc_;
+    HGDIOBJ previous_;
+};
+
+HFONT fontHandle(const FontObject* font) {
+    const auto* gdi = dynamic_cast<const GdiFont*>(font);
+    return gdi ? gdi->handle() : nullptr;
+}
+
+}  // namespace
+
+HFONT GdiFont::handle() const {
+    HFONT handle = nullptr;
+    if (!font_ || FAILED(font_->get_hFont(&handle))) return nullptr;
+    return handle;
+}
+
+HBITMAP GdiPicture::bitmap() const {
+    SHORT type = PICTYPE_NONE;
+    OLE_HANDLE handle = 0;
+    if (!picture_ || FAILED(picture_->get_Type(&type)) || type != PICTYPE_BITMAP ||
+        FAILED(picture_->get_Handle(&handle)))
+        return nullptr;
+    return handleFromLong<HBITMAP>(static_cast<LONG>(handle));
+}
+
+Rgb GdiSurface::systemColor(std::int32_t index) const {
+    // GetSysColorBrush answers null for an index the system does not know.
+    if (index < 0 || !GetSysColorBrush(index)) return kBlack;
+    return GetSysColor(index);
+}
+
+void GdiSurface::fill(const Rect& rect, Rgb color) {
+    if (empty(rect)) return;
+    const win::Brush brush(CreateSolidBrush(color));
+    if (!brush) return;
+    const RECT r = toRect(rect);
+    FillRect(dc_, &r, brush.get());
+}
+
+void GdiSurface::frame(const Rect& rect, Rgb color) {
+    if (empty(rect)) return;
+    const win::Brush brush(CreateSolidBrush(color));
+    if (!brush) return;
+    const RECT r = toRect(rect);
+    FrameRect(dc_, &r, brush.get());
+}
+
+void GdiSurface::line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                      Rgb color) {
+    const win::Pen pen(CreatePen(PS_SOLID, 1, color));
+    if (!pen) return;
+    const Selection selected(dc_, pen.get());
+    MoveToEx(dc_, x1, y1, nullptr);
+    LineTo(dc_, x2, y2);
+}
+
+void GdiSurface::setPixel(std::int32_t x, std::int32_t y, Rgb color) {
+    SetPixelV(dc_, x, y, color);
+}
+
+void GdiSurface::edge(const Rect& rect, Edge kind) {
+    RECT r = toRect(rect);
+    DrawEdge(dc_, &r, static_cast<UINT>(kind), BF_RECT);
+}
+
+void GdiSurface::hatchFill(const Rect& rect, std::int16_t style, Rgb color, Rgb background) {
+    if (empty(rect)) return;
+    const RECT r = toRect(rect);
+    if (style < kHatchHorizontal || style > kHatchDiagonalCross) {
+        // No pattern: only the gaps' colour shows.
+        fill(rect, background);
+        return;
+    }
+    const win::Brush brush(CreateHatchBrush(style, color));
+    if (!brush) return;
+    // The gaps take the background colour even after a text pass left the mode transparent.
+    const COLORREF oldBk = SetBkColor(dc_, background);
+    const int oldMode = SetBkMode(dc_, OPAQUE);
+    POINT oldOrigin{};
+    SetBrushOrgEx(dc_, 0, 0, &oldOrigin);
+    FillRect(dc_, &r, brush.get());
+    SetBrushOrgEx(dc_, oldOrigin.x, oldOrigin.y, nullptr);
+    if (oldMode) SetBkMode(dc_, oldMode);
+    if (oldBk != CLR_INVALID) SetBkColor(dc_, oldBk);
+}
+
+void GdiSurface::patternFill(const Rect& rect, const PictureObject& picture) {
+    if (empty(rect)) return;
+    const auto* gdi = dynamic_cast<const GdiPicture*>(&picture);
+    const HBITMAP bitmap = gdi ? gdi->bitmap() : nullptr;
+    if (!bitmap) return;
+    const win::Brush brush(CreatePatternBrush(bitmap));
+    if (!brush) return;
+    POINT oldOrigin{};
+    SetBrushOrgEx(dc_, 0, 0, &oldOrigin);
+    {
+        const Selection selected(dc_, brush.get());
+        PatBlt(dc_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, PATCOPY);
+    }
+    SetBrushOrgEx(dc_, oldOrigin.x, oldOrigin.y, nullptr);
+}
+
+Size GdiSurface::measureText(const FontObject* font, std::string_view text) {
+    const Selection selected(dc_, fontHandle(font));
+    const std::string s(text);
+    RECT r{0, 0, 0, 0};
+    if (!DrawTextA(dc_, s.c_str(), static_cast<int>(s.size()), &r, DT_CALCRECT | DT_SINGLELINE))
+        return Size{};
+    return Size{r.right - r.left, r.bottom - r.top};
+}
+
+void GdiSurface::drawText(const FontObject* font, std::string_view text, const Rect& clip,
+                          Rgb color) {
+    const Selection selected(dc_, fontHandle(font));
+    const std::string s(text);
+    RECT r = toRect(clip);
+    const int oldMode = SetBkMode(dc_, TRANSPARENT);
+    const COLORREF oldColor = SetTextColor(dc_, color);
+    DrawTextA(dc_, s.c_str(), static_cast<int>(s.size()), &r, DT_SINGLELINE);
+    if (oldColor != CLR_INVALID) SetTextColor(dc_, oldColor);
+    if (oldMode) SetBkMode(dc_, oldMode);
+}
+
+void GdiSurface::copyFrom(const RasterSurface& source, std::int32_t xSrc, std::int32_t ySrc,
+                          std::int32_t width, std::int32_t height, std::int32_t xDst,
+                          std::int32_t yDst) {
+    const auto* gdi = dynamic_cast<const GdiSurface*>(&source);
+    if (!gdi) return;
+    BitBlt(dc_, xDst, yDst, width, height, gdi->dc(), xSrc, ySrc, SRCCOPY);
+}
+
+std::unique_ptr<OffscreenSurface> OffscreenSurface::create(Size size) {
+    if (size.width <= 0 || size.height <= 0) return nullptr;
+    const HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+    if (!display) return nullptr;
+    win::MemoryDc memory(CreateCompatibleDC(display));
+    win::Bitmap bitmap(CreateCompatibleBitmap(display, size.width, size.height));
+    DeleteDC(display);
+    if (!memory || !bitmap) return nullptr;
+    const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
+    if (!previous || previous == HGDI_ERROR) return nullptr;
+    try {
+        return std::unique_ptr<OffscreenSurface>(
+            new OffscreenSurface(std::move(memory), std::move(bitmap), previous));
+    } catch (...) {
+        SelectObject(memory.get(), previous);
+        return nullptr;
+    }
+}
+
+OffscreenSurface::OffscreenSurface(win::MemoryDc dc, win::Bitmap bitmap, HGDIOBJ previous)
+    : GdiSurface(dc.get()),
+      memory_(std::move(dc)),
+      bitmap_(std::move(bitmap)),
+      previous_(previous) {}
+
+OffscreenSurface::~OffscreenSurface() {
+    // The bitmap can only be deleted once it is no longer selected.
+    SelectObject(memory_.get(), previous_);
+}
+
+}  // namespace gaugekit

@@ -1,0 +1,107 @@
+// The core's raster surface on a GDI device context, and the font and picture objects the control
+// hands to it (the standard OLE font and picture objects, of which only the handles are used).
+#pragma once
+
+#include <windows.h>
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <memory>
+
+#include "raster.h"
+#include "win32/handles.h"
+
+namespace gaugekit {
+
+// A shared reference to a standard font object; the surface draws with its font handle.
+class GdiFont : public FontObject {
+  public:
+    explicit GdiFont(IFont* font) : font_(font) {
+        if (font_) font_->AddRef();
+    }
+    ~GdiFont() override {
+        if (font_) font_->Release();
+    }
+    GdiFont(const GdiFont&) = delete;
+    GdiFont& operator=(const GdiFont&) = delete;
+    IFont* font() const { return font_; }
+    HFONT handle() const;
+
+  private:
+    IFont* font_;
+};
+
+// A shared reference to a standard picture object; the surface tiles its bitmap.
+class GdiPicture : public PictureObject {
+  public:
+    explicit GdiPicture(IPicture* picture) : picture_(picture) {
+        if (picture_) picture_->AddRef();
+    }
+    ~GdiPicture() override {
+        if (picture_) picture_->Release();
+    }
+    GdiPicture(const GdiPicture&) = delete;
+    GdiPicture& operator=(const GdiPicture&) = delete;
+    IPicture* picture() const { return picture_; }
+    // The bitmap handle, or null when the picture is no bitmap.
+    HBITMAP bitmap() const;
+
+  private:
+    IPicture* picture_;
+};
+
+// Draws on a device context it does not own (a host's, or the control's own). A null context is
+// allowed: every operation then fails quietly and paints nothing.
+class GdiSurface : public RasterSurface {
+  public:
+    explicit GdiSurface(HDC dc = nullptr) : dc_(dc) {}
+    HDC dc() const { return dc_; }
+    // Draws on another context from now on (the control's own, once it has a window).
+    void attach(HDC dc) { dc_ = dc; }
+
+    Rgb systemColor(std::int32_t index) const override;
+    void fill(const Rect& rect, Rgb color) override;
+    void frame(const Rect& rect, Rgb color) override;
+    void line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+              Rgb color) override;
+    void setPixel(std::int32_t x, std::int32_t y, Rgb color) override;
+    void edge(const Rect& rect, Edge kind) override;
+    void hatchFill(const Rect& rect, std::int16_t style, Rgb color, Rgb background) override;
+    void patternFill(const Rect& rect, const PictureObject& picture) override;
+    Size measureText(const FontObject* font, std::string_view text) override;
+    void drawText(const FontObject* font, std::string_view text, const Rect& clip,
+                  Rgb color) override;
+    void copyFrom(const RasterSurface& source, std::int32_t xSrc, std::int32_t ySrc,
+                  std::int32_t width, std::int32_t height, std::int32_t xDst,
+                  std::int32_t yDst) override;
+
+  private:
+    HDC dc_;
+};
+
+// An off-screen surface: a memory context compatible with the display holding a bitmap of the
+// given size. It owns both and puts the context's first bitmap back before they go.
+class OffscreenSurface : public GdiSurface {
+  public:
+    // Null when the display context, the memory context or the bitmap cannot be had.
+    static std::unique_ptr<OffscreenSurface> create(Size size);
+    ~OffscreenSurface() override;
+
+  private:
+    OffscreenSurface(win::MemoryDc dc, win::Bitmap bitmap, HGDIOBJ previous);
+    win::MemoryDc memory_;
+    win::Bitmap bitmap_;
+    HGDIOBJ previous_;
+};
+
+// The handle a 32-bit property value names: sign-extended, as 64-bit Windows does for handles.
+template <typename H>
+H handleFromLong(LONG value) {
+    return reinterpret_cast<H>(static_cast<INT_PTR>(value));
+}
+template <typename H>
+LONG longFromHandle(H handle) {
+    return static_cast<LONG>(reinterpret_cast<INT_PTR>(handle));
+}
+
+}  // namespace gaugekit

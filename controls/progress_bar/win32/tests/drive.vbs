@@ -1,0 +1,46 @@
+' Drives XP_ProgressBar as a late-bound VBScript client does, passing variables by reference to
+' DrawGradient and reading the resolved colours back; exit code 1 on any mismatch.
+Dim failures : failures = 0
+Sub Check(what, actual, expected)
+    If actual = expected Then
+        WScript.Echo "ok " & what & ": " & actual
+    Else
+        WScript.Echo "FAIL " & what & ": " & actual & " expected " & expected
+        failures = failures + 1
+    End If
+End Sub
+
+Dim bar : Set bar = CreateObject("Project1.XP_ProgressBar")
+Check "Max", bar.Max, 100
+bar.Value = 37
+Check "Value", bar.Value, 37
+bar.ShowText = True
+Check "ShowText", bar.ShowText, True
+bar.Orientation = 1
+Check "Orientation", bar.Orientation, 1
+
+Dim highlight : highlight = bar.Color
+Dim endColor : endColor = &H8000000D
+Dim startColor : startColor = &HFFFFFF
+bar.DrawGradient endColor, startColor, 0, 0, 10, 2, 0
+Check "end colour resolved in place", endColor, highlight
+Check "start colour unchanged", startColor, &HFFFFFF
+Dim horizontal : horizontal = True
+endColor = &H8000000D
+bar.DrawGradient endColor, startColor, 0, 0, 10, 2, 0, horizontal
+Check "resolved with bH given", endColor, highlight
+
+On Error Resume Next
+bar.Value = 21474837
+Check "overflow reported", Err.Number, 6
+Err.Clear
+On Error GoTo 0
+Check "Value kept after the failed write", bar.Value, 37
+
+Dim x : x = 1
+Dim y : y = 2
+bar.DrawLine x, y, 5, y, 0, startColor
+Check "DrawLine with variables", Err.Number, 0
+
+WScript.Echo "done"
+WScript.Quit failures
