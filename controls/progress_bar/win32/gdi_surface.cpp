@@ -188,4 +188,16 @@ OffscreenSurface::~OffscreenSurface() {
     SelectObject(memory_.get(), previous_);
 }
 
+bool readPixels(HDC dc, HBITMAP bitmap, int width, int height, std::uint32_t* out) {
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = -height;  // top row first
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    return GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), out, &header, DIB_RGB_COLORS) ==
+           height;
+}
+
 }  // namespace gaugekit

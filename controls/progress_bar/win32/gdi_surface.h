@@ -6,6 +6,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <cstdint>
 #include <memory>
 
 #include "raster.h"
@@ -93,6 +94,10 @@ class OffscreenSurface : public GdiSurface {
     win::Bitmap bitmap_;
     HGDIOBJ previous_;
 };
+
+// Reads a bitmap as 32-bit pixels 0x00RRGGBB, top row first, into out (width * height of them);
+// false when the system could not give every row.
+bool readPixels(HDC dc, HBITMAP bitmap, int width, int height, std::uint32_t* out);
 
 // The handle a 32-bit property value names: sign-extended, as 64-bit Windows does for handles.
 template <typename H>

@@ -133,18 +133,9 @@ Status putBitmap(IStream* stream, HBITMAP bitmap) {
     } catch (const std::bad_alloc&) {
         return Status::outOfMemory;
     }
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    header.bmiHeader.biWidth = info.bmWidth;
-    header.bmiHeader.biHeight = -info.bmHeight;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
-    const HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(),
-                               &header, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (rows != info.bmHeight) return Status::storeFailed;
+    const win::WindowDc screen(nullptr);
+    if (!readPixels(screen.get(), bitmap, info.bmWidth, info.bmHeight, pixels.data()))
+        return Status::storeFailed;
     if (const Status s = putValue(stream, kBitmap); s != Status::ok) return s;
     if (const Status s = putValue(stream, static_cast<std::int32_t>(info.bmWidth)); s != Status::ok)
         return s;

@@ -14,6 +14,18 @@
 
 namespace {
 
+// A font unlike the control's standard one: Arial, 12 points, bold.
+FONTDESC boldArial() {
+    return {sizeof(FONTDESC),
+            const_cast<LPOLESTR>(L"Arial"),
+            {{120000, 0}},
+            FW_BOLD,
+            ANSI_CHARSET,
+            FALSE,
+            FALSE,
+            FALSE};
+}
+
 std::wstring dllPath() {
     wchar_t buffer[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
@@ -715,14 +727,7 @@ TEST_F(Control, BrushStyleIsWriteOnly) {
 }
 
 TEST_F(Control, FontAndImageKeepTheCallersObjects) {
-    FONTDESC desc{sizeof(FONTDESC),
-                  const_cast<LPOLESTR>(L"Arial"),
-                  {{120000, 0}},
-                  FW_BOLD,
-                  ANSI_CHARSET,
-                  FALSE,
-                  FALSE,
-                  FALSE};
+    FONTDESC desc = boldArial();
     win::ComPtr<IFontDisp> font;
     ASSERT_EQ(OleCreateFontIndirect(&desc, IID_IFontDisp, reinterpret_cast<void**>(font.put())),
               S_OK);
@@ -1101,14 +1106,7 @@ class Persistence : public Control {
                       {L"Min", 0},        {L"Value", 50},       {L"Orientation", 1},
                       {L"Scrolling", 7},  {L"ShowText", -1}};
         for (const auto& w : writes) ASSERT_EQ(put(w.name, w.value), S_OK) << w.name;
-        FONTDESC desc{sizeof(FONTDESC),
-                      const_cast<LPOLESTR>(L"Arial"),
-                      {{120000, 0}},
-                      FW_BOLD,
-                      ANSI_CHARSET,
-                      FALSE,
-                      FALSE,
-                      FALSE};
+        FONTDESC desc = boldArial();
         Var font;
         font.vt = VT_DISPATCH;
         ASSERT_EQ(

@@ -80,16 +80,8 @@ class GdiHost : public ControlSite {
     // 0x00BBGGRR, as the software surface holds them.
     std::vector<Rgb> pixels() const {
         std::vector<Rgb> result(static_cast<size_t>(size_.width) * size_.height);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = size_.width;
-        info.bmiHeader.biHeight = -size_.height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
         const HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(own_->dc(), OBJ_BITMAP));
-        GetDIBits(own_->dc(), bitmap, 0, static_cast<UINT>(size_.height), result.data(), &info,
-                  DIB_RGB_COLORS);
+        readPixels(own_->dc(), bitmap, size_.width, size_.height, result.data());
         for (Rgb& p : result) p = rgb((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
         return result;
     }
