@@ -10,6 +10,7 @@ test: setup
 	cmake --preset win64 >/dev/null && cmake --build --preset win64
 	WINE_SESSION_PRIVATE_DISPLAY=1 scripts/wine-session scripts/windows-tests
 	scripts/dist.sh
+	scripts/install-tests
 
 dist: setup
 	scripts/dist.sh
