@@ -33,12 +33,6 @@ std::wstring dllPath() {
     return path.substr(0, path.find_last_of(L'\\') + 1) + L"gaugekit.dll";
 }
 
-std::wstring guidText(REFGUID guid) {
-    wchar_t text[40] = {};
-    StringFromGUID2(guid, text, 40);
-    return text;
-}
-
 std::wstring besideTest(const wchar_t* name) {
     return dllPath().substr(0, dllPath().find_last_of(L'\\') + 1) + name;
 }
@@ -98,23 +92,6 @@ class Registration {
     bool registered_;
 };
 
-bool keyExists(const std::wstring& key) {
-    HKEY raw = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &raw) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(raw);
-    return true;
-}
-
-std::wstring stringValue(const std::wstring& key, const wchar_t* name) {
-    wchar_t buffer[MAX_PATH * 2] = {};
-    DWORD bytes = sizeof(buffer) - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer,
-                     &bytes) != ERROR_SUCCESS)
-        return L"<absent>";
-    return buffer;
-}
-
 // A VARIANT that clears itself.
 struct Var : VARIANT {
     Var() { VariantInit(this); }
@@ -144,54 +121,6 @@ class Com : public testing::Test {
 };
 
 // ---- registration ----
-
-TEST_F(Com, Regsvr32RegistersEveryKeyAndUnregistersThemAll) {
-    const std::wstring clsid = L"CLSID\\" + guidText(CLSID_XP_ProgressBar);
-    const std::vector<std::wstring> keys = {
-        clsid,
-        clsid + L"\\Control",
-        clsid + L"\\MiscStatus\\1",
-        L"Project1.XP_ProgressBar\\CLSID",
-        L"TypeLib\\" + guidText(LIBID_Project1) + L"\\1.0",
-        L"Interface\\" + guidText(IID__XP_ProgressBar),
-        L"Interface\\" + guidText(DIID___XP_ProgressBar),
-    };
-    ASSERT_EQ(runRegsvr32(L""), 0u);
-    for (const auto& key : keys) EXPECT_TRUE(keyExists(key)) << key.c_str();
-    const struct {
-        std::wstring key;
-        const wchar_t* name;
-        std::wstring value;
-    } values[] = {
-        {clsid + L"\\InprocServer32", nullptr, dllPath()},
-        {clsid + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-        {clsid + L"\\ProgID", nullptr, L"Project1.XP_ProgressBar"},
-        {clsid + L"\\ToolboxBitmap32", nullptr, dllPath() + L", 30000"},
-        {clsid + L"\\TypeLib", nullptr, guidText(LIBID_Project1)},
-        {clsid + L"\\Version", nullptr, L"1.0"},
-        {L"Project1.XP_ProgressBar\\CLSID", nullptr, guidText(CLSID_XP_ProgressBar)},
-    };
-    for (const auto& v : values) EXPECT_EQ(stringValue(v.key, v.name), v.value) << v.key.c_str();
-
-    CLSID fromProgId{};
-    ASSERT_EQ(CLSIDFromProgID(L"Project1.XP_ProgressBar", &fromProgId), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(fromProgId, CLSID_XP_ProgressBar));
-    for (const CLSID* id : {&CLSID_XP_ProgressBar, static_cast<const CLSID*>(&fromProgId)}) {
-        win::ComPtr<_XP_ProgressBar> bar;
-        ASSERT_EQ(CoCreateInstance(*id, nullptr, CLSCTX_INPROC_SERVER, IID__XP_ProgressBar,
-                                   reinterpret_cast<void**>(bar.put())),
-                  S_OK);
-        LONG max = 0;
-        EXPECT_EQ(bar->get_Max(&max), S_OK);
-        EXPECT_EQ(max, 100);
-    }
-    CoFreeUnusedLibraries();
-
-    ASSERT_EQ(runRegsvr32(L"/u"), 0u);
-    for (const auto& key : keys) EXPECT_FALSE(keyExists(key)) << key.c_str();
-    EXPECT_FALSE(keyExists(L"TypeLib\\" + guidText(LIBID_Project1)));
-    EXPECT_FALSE(keyExists(L"Project1.XP_ProgressBar"));
-}
 
 TEST_F(Com, ScriptHostsDriveTheControlByProgId) {
     const Registration registration;
