@@ -294,8 +294,6 @@ Function ListPageLeave
 FunctionEnd
 
 ; Registers the control for this user in each bitness the system runs; $R9 says what failed.
-; The 32-bit one, the host's, goes last: where a system keeps one view of the user's classes for
-; both bitnesses, it is the one that stays.
 Function RegisterControl
     StrCpy $R9 ""
     ${If} ${RunningX64}

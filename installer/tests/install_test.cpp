@@ -53,10 +53,16 @@ bool runs64BitCode() {
     return sizeof(void*) == 8 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
 }
 
+// A string value, read where it really lies: from this 32-bit test, the 64-bit view of the
+// registry holds every key at its own name.
 std::wstring readString(HKEY root, const std::wstring& key, const wchar_t* name) {
+    HKEY raw = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS)
+        return L"<absent>";
+    const win::Key handle(raw);
     wchar_t buffer[1024] = {};
     DWORD bytes = sizeof buffer - sizeof(wchar_t);
-    if (RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
+    if (RegGetValueW(handle.get(), nullptr, name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) !=
         ERROR_SUCCESS)
         return L"<absent>";
     return buffer;
@@ -221,15 +227,19 @@ std::string difference(const std::set<std::wstring>& before, const std::set<std:
 // its calls, and a movie to split outside it. Whatever a test installed is uninstalled after it.
 class Release : public testing::Test {
   protected:
-    // Every Windows user has these; a fresh Wine prefix makes them only when a program first
-    // writes below them, and they would look like ours.
+    // Containers that every Windows user's classes have, and the system's own definition of the
+    // Control category, which any control may write and none may take away: a fresh Wine prefix
+    // makes them only when a program first writes below them, and they would look like ours.
     static void SetUpTestSuite() {
-        for (const wchar_t* key : {L"Software\\Classes\\CLSID", L"Software\\Classes\\Interface",
-                                   L"Software\\Classes\\TypeLib",
-                                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
+        for (const wchar_t* key :
+             {L"Software\\Classes\\CLSID", L"Software\\Classes\\Interface",
+              L"Software\\Classes\\TypeLib", L"Software\\Classes\\Wow6432Node\\CLSID",
+              L"Software\\Classes\\Wow6432Node\\Interface",
+              L"Software\\Classes\\Component Categories\\{40FC6ED4-2438-11CF-A3DB-080036F12502}",
+              L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"}) {
             HKEY raw = nullptr;
-            if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &raw,
-                                nullptr) == ERROR_SUCCESS)
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE | KEY_WOW64_64KEY,
+                                nullptr, &raw, nullptr) == ERROR_SUCCESS)
                 RegCloseKey(raw);
         }
     }
@@ -287,30 +297,32 @@ void expectValueByName(IDispatch* bar) {
     EXPECT_EQ(result.lVal, 60);
 }
 
-// The control as a client of the host's bitness (this test's, 32-bit) reaches it through the
-// user's classes alone: the ProgID names the class, the class names the installed library, and
-// the library's class factory makes a control that takes its Value by name. This is COM's own
-// look-up step by step, because Wine's COM reads only the machine's classes.
-void expectUserClassServes(const fs::path& library) {
+// The user's classes alone lead a client to the control: the ProgID names the class, the class
+// of each bitness names that bitness's installed library (64-bit Windows keeps the 32-bit view
+// apart), and the host's 32-bit library makes a control that takes its Value by name. This is
+// COM's own look-up step by step, because Wine's COM reads only the machine's classes.
+void expectUserClassServes() {
     const std::wstring clsidText =
         readString(HKEY_CURRENT_USER, L"Software\\Classes\\" + kProgId + L"\\CLSID", nullptr);
     CLSID clsid{};
     ASSERT_EQ(CLSIDFromString(clsidText.c_str(), &clsid), S_OK) << utf8(clsidText);
-    HKEY raw = nullptr;
-    ASSERT_EQ(
-        RegOpenKeyExW(HKEY_CURRENT_USER,
-                      (L"Software\\Classes\\CLSID\\" + clsidText + L"\\InprocServer32").c_str(), 0,
-                      KEY_READ | KEY_WOW64_32KEY, &raw),
-        ERROR_SUCCESS);
-    const win::Key server(raw);
-    EXPECT_EQ(readString(server.get(), L"", nullptr), library.native());
+    std::vector<std::pair<std::wstring, fs::path>> servers = {
+        {runs64BitCode() ? L"Software\\Classes\\Wow6432Node\\CLSID\\"
+                         : L"Software\\Classes\\CLSID\\",
+         ownFolder() / L"x86" / L"gaugekit.dll"}};
+    if (runs64BitCode())
+        servers.emplace_back(L"Software\\Classes\\CLSID\\", ownFolder() / L"x64" / L"gaugekit.dll");
+    for (const auto& [classes, library] : servers)
+        EXPECT_EQ(readString(HKEY_CURRENT_USER, classes + clsidText + L"\\InprocServer32", nullptr),
+                  library.native())
+            << utf8(classes);
     for (const REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
         EXPECT_FALSE(
             keyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\CLSID\\" + clsidText, view));
         EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, L"Software\\Classes\\" + kProgId, view));
     }
 
-    const HMODULE module = LoadLibraryW(readString(server.get(), L"", nullptr).c_str());
+    const HMODULE module = LoadLibraryW(servers.front().second.c_str());
     ASSERT_TRUE(module) << "error " << GetLastError();
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     const auto getClassObject = reinterpret_cast<GetClassObject>(
@@ -391,7 +403,7 @@ TEST_F(Release, InstallsForTheUserServesTheHostAndUninstallsWithoutATrace) {
 
     // Registered for this user only, and usable by the host's bitness.
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    expectUserClassServes(ownFolder() / L"x86" / L"gaugekit.dll");
+    expectUserClassServes();
     CoUninitialize();
 
     ASSERT_NO_FATAL_FAILURE(expectSplitterServesHost(host_, media_ / L"clip.avi"));
@@ -434,7 +446,7 @@ TEST_F(Release, InstallingOverAnInstallKeepsOneWorkingInstall) {
     EXPECT_FALSE(fs::exists(host_ / L"partroster.exe"));
     EXPECT_TRUE(fs::exists(host_ / L"plugins" / L"clipjoiner.exe"));
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-    expectUserClassServes(ownFolder() / L"x86" / L"gaugekit.dll");
+    expectUserClassServes();
     CoUninitialize();
 
     const Outcome removed = uninstall();
