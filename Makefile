@@ -1,5 +1,5 @@
-# The two commands of the README. Each does its own set-up on a fresh Debian machine.
-.PHONY: test demo setup build clean
+# The commands of the README. Each does its own set-up on a fresh Debian machine.
+.PHONY: test demo dist setup build clean
 
 APP ?= clipcutter
 
@@ -9,6 +9,11 @@ test: setup
 	cmake --preset win32 >/dev/null && cmake --build --preset win32
 	cmake --preset win64 >/dev/null && cmake --build --preset win64
 	WINE_SESSION_PRIVATE_DISPLAY=1 scripts/wine-session scripts/windows-tests
+	scripts/dist.sh
+	scripts/install-tests
+
+dist: setup
+	scripts/dist.sh
 
 demo: setup
 	scripts/demo.sh $(APP)
@@ -20,4 +25,4 @@ build: setup
 	for p in linux win32 win64; do cmake --preset $$p >/dev/null && cmake --build --preset $$p || exit 1; done
 
 clean:
-	rm -rf build
+	rm -rf build dist

@@ -6,7 +6,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 packages=(cmake make g++ googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
-          wine wine64 fonts-wine xvfb xauth x11-utils imagemagick mencoder libpng-dev)
+          wine wine64 fonts-wine xvfb xauth x11-utils imagemagick mencoder libpng-dev
+          nsis)
 
 # 32-bit Windows programs need the 32-bit Wine loader, and that needs a kernel that runs 32-bit
 # code. Some virtual machines run 64-bit code only; there the 64-bit build is what Wine tests.
