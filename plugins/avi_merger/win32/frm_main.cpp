@@ -5,6 +5,9 @@
 #include <variant>
 
 #include "avi_folder.h"
+#include "avi_listing.h"
+#include "core/file_names.h"
+#include "core/job_script.h"
 #include "merge_script.h"
 #include "win32/handles.h"
 #include "win32/job_script_file.h"
@@ -23,16 +26,31 @@ constexpr win::ControlSpec kControls[] = {
      L"for the merged avi 3). Select merge method, if all files are of the same resolution and "
      L"codec, then use Copy is ALOT faster. 4). Press Start to we.. start!",
      6, 14, 361, 51, FrmMain::Frame1},
-    {FrmMain::List1, ControlKind::ListBox, L"", 2, 74, 325, 199},
+    {.id = FrmMain::List1,
+     .kind = ControlKind::ListBox,
+     .text = L"",
+     .left = 2,
+     .top = 74,
+     .width = 325,
+     .height = 199,
+     .deletePresses = FrmMain::Command4},
     {FrmMain::Command1, ControlKind::Button, L"Up", 330, 80, 39, 35},
     {FrmMain::Command2, ControlKind::Button, L"Down", 330, 120, 39, 35},
     {FrmMain::Command3, ControlKind::Button, L"Merge", 318, 292, 51, 35},
     {FrmMain::Command4, ControlKind::Button, L"X", 330, 168, 39, 35},
     {FrmMain::Command5, ControlKind::Button, L"Add", 330, 212, 39, 43},
-    {FrmMain::Combo1, ControlKind::ComboBox, L"Select a Merge Method", 62, 284, 231, 21},
+    // Each label just before its box, so that screen readers name the box by it.
     {FrmMain::Label2, ControlKind::Label, L"Method:", 10, 288, 79, 17},
-    {FrmMain::Text1, ControlKind::TextBox, L"", 86, 310, 207, 21},
+    {FrmMain::Combo1, ControlKind::ComboBox, L"Select a Merge Method", 62, 284, 231, 21},
     {FrmMain::Label3, ControlKind::Label, L"Output Name:", 10, 314, 89, 21},
+    {.id = FrmMain::Text1,
+     .kind = ControlKind::TextBox,
+     .text = L"",
+     .left = 86,
+     .top = 310,
+     .width = 207,
+     .height = 21,
+     .enterPresses = FrmMain::Command3},
 };
 
 constexpr win::FormSpec kForm = {
@@ -41,7 +59,7 @@ constexpr win::FormSpec kForm = {
     373,
     338,
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-    0,
+    WS_EX_ACCEPTFILES,
     1,
 };
 
@@ -67,11 +85,14 @@ bool FrmMain::create() {
     return true;
 }
 
-bool FrmMain::loadFolder(const std::wstring& path) {
+bool FrmMain::loadFolder(const std::wstring& path, OnFailure onFailure) {
     auto listed = listAviFolder(path);
     if (const DWORD* error = std::get_if<DWORD>(&listed)) {
-        services_.prompter.runtimeError(
-            win::RuntimeError::system(L"Listing the folder", path, *error));
+        const auto report = win::RuntimeError::system(L"Listing the folder", path, *error);
+        if (onFailure == OnFailure::EndProgram)
+            services_.prompter.runtimeError(report);
+        else
+            services_.prompter.message(win::reportText(report), win::MessageIcon::None);
         return false;
     }
     auto& folder = std::get<AviFolder>(listed);
@@ -123,6 +144,31 @@ void FrmMain::add() {
     wchar_t path[MAX_PATH] = {};
     if (!SHGetPathFromIDListW(chosen.get(), path) || path[0] == L'\0') return;
     loadFolder(path);
+}
+
+void FrmMain::drop(HDROP files) {
+    // In the order dropped: a folder as Add adds it, an AVI file as one entry.
+    std::vector<std::wstring> refused;
+    for (const auto& path : win::droppedPaths(files)) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            loadFolder(path, OnFailure::Tell);
+        } else if (attributes != INVALID_FILE_ATTRIBUTES && common::hasAviExtension(path)) {
+            const std::wstring folder = listedFolder(common::beforeLastBackslash(path) + L"\\");
+            const std::wstring entry =
+                fileEntry(std::wstring_view(path).substr(path.rfind(L'\\') + 1), folder);
+            SendMessageW(item(List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+        } else {
+            refused.push_back(path);
+        }
+    }
+    if (refused.empty()) return;
+    constexpr std::size_t kNamed = 10;
+    std::wstring text = L"Only AVI files and folders can be added. Not added:\n";
+    for (std::size_t i = 0; i < refused.size() && i < kNamed; ++i) text += L"\n" + refused[i];
+    if (refused.size() > kNamed)
+        text += L"\n... and " + std::to_wstring(refused.size() - kNamed) + L" more";
+    services_.prompter.message(text, win::MessageIcon::None);
 }
 
 void FrmMain::failMerge(const std::wstring& message) {
@@ -201,6 +247,9 @@ LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     return 0;
             }
             break;
+        case WM_DROPFILES:
+            drop(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_DESTROY:
             services_.endProgram();
             return 0;

@@ -48,6 +48,9 @@ class FrmMain : public win::Form {
   private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void browse();
+    // Where a file becomes the input, whether chosen in the file-open dialog or dropped.
+    void chooseInputFile(const std::wstring& path);
+    void drop(HDROP files);
     void addPart();
     void appendPart(const std::wstring& line);
     void remove();

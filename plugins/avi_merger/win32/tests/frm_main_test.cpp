@@ -14,6 +14,7 @@
 #include "frm_main.h"
 #include "merge_script.h"
 #include "win32/settings_store.h"
+#include "win32/tests/painted_window.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipjoiner {
@@ -113,10 +114,21 @@ TEST_F(Merger, StartsWithTheAviFilesOfAQuotedFolderWithSpaces) {
     EXPECT_EQ(SendMessageW(item(FrmMain::Combo1), CB_GETCOUNT, 0, 0), 1);
     chooseCopy();
     EXPECT_EQ(win::windowText(item(FrmMain::Combo1)), L"Copy");
+    EXPECT_EQ(win::testing::labelOf(item(FrmMain::Combo1)), L"Method:");
+    EXPECT_EQ(win::testing::labelOf(item(FrmMain::Text1)), L"Output Name:");
     RECT client;
     GetClientRect(frm_->hwnd(), &client);
-    EXPECT_EQ(client.right, MulDiv(373, frm_->dpi(), 96));
-    EXPECT_EQ(client.bottom, MulDiv(338, frm_->dpi(), 96));
+    EXPECT_GE(client.right, MulDiv(373, frm_->dpi(), 96));
+    EXPECT_GE(client.bottom, MulDiv(338, frm_->dpi(), 96));
+}
+
+TEST_F(Merger, EveryCaptionShowsWholeAt96And144Dpi) {
+    for (UINT dpi : win::testing::kCheckedDpis) {
+        win::testing::changeDpi(frm_->hwnd(), dpi);
+        EXPECT_EQ(win::testing::paintedFaults(frm_->hwnd(), frm_->dpi()),
+                  std::vector<std::wstring>{})
+            << dpi << " DPI";
+    }
 }
 
 TEST_F(Merger, UpDownAndXMoveAndRemoveTheSelectedEntry) {
@@ -125,21 +137,31 @@ TEST_F(Merger, UpDownAndXMoveAndRemoveTheSelectedEntry) {
                c = entryOf(more() / L"c.avi");
     struct Case {
         LRESULT selectBefore;
-        int button;
+        int button;  // or kDeleteKey, pressed in the list
         std::vector<std::wstring> list;
         LRESULT selectAfter;
     };
+    constexpr int kDeleteKey = 0;
     const Case cases[] = {
-        {-1, FrmMain::Command1, {a, b, c}, LB_ERR}, {-1, FrmMain::Command2, {a, b, c}, LB_ERR},
-        {-1, FrmMain::Command4, {a, b, c}, LB_ERR}, {0, FrmMain::Command1, {a, b, c}, 0},
-        {2, FrmMain::Command2, {a, b, c}, 2},       {0, FrmMain::Command2, {b, a, c}, 1},
-        {1, FrmMain::Command2, {b, c, a}, 2},       {2, FrmMain::Command1, {b, a, c}, 1},
-        {0, FrmMain::Command4, {a, c}, 0},          {1, FrmMain::Command4, {a}, LB_ERR},
+        {-1, FrmMain::Command1, {a, b, c}, LB_ERR},
+        {-1, FrmMain::Command2, {a, b, c}, LB_ERR},
+        {-1, FrmMain::Command4, {a, b, c}, LB_ERR},
+        {0, FrmMain::Command1, {a, b, c}, 0},
+        {2, FrmMain::Command2, {a, b, c}, 2},
+        {0, FrmMain::Command2, {b, a, c}, 1},
+        {1, FrmMain::Command2, {b, c, a}, 2},
+        {2, FrmMain::Command1, {b, a, c}, 1},
+        {0, FrmMain::Command4, {a, c}, 0},
+        {1, kDeleteKey, {a}, LB_ERR},
+        {-1, kDeleteKey, {a}, LB_ERR},
         {0, FrmMain::Command4, {}, LB_ERR},
     };
     for (const auto& step : cases) {
         select(step.selectBefore);
-        click(item(step.button));
+        if (step.button == kDeleteKey)
+            win::testing::pressKey(item(FrmMain::List1), VK_DELETE);
+        else
+            click(item(step.button));
         EXPECT_EQ(entries(), step.list) << step.button << " at " << step.selectBefore;
         EXPECT_EQ(selection(), step.selectAfter) << step.button << " at " << step.selectBefore;
     }
@@ -158,6 +180,37 @@ TEST_F(Merger, AddAppendsAFolderAndMakesItTheOutputFolder) {
                                          entryOf(more() / L"c.avi"), entryOf(videos() / L"a.avi"),
                                          entryOf(videos() / L"b.avi")}));
     EXPECT_EQ(frm_->outputFolder(), videos().wstring());
+    EXPECT_TRUE(prompter_.errors.empty());
+}
+
+TEST_F(Merger, DroppedFoldersAndAviFilesAreAddedInDropOrder) {
+    EXPECT_TRUE(GetWindowLongW(frm_->hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    const HWND list = item(FrmMain::List1);
+    const fs::path wide = root_ / L"Long" / (std::wstring(150, L'w') + L".AVI");
+    const fs::path notes = root_ / L"Long" / L"notes.txt";
+    fs::create_directories(wide.parent_path());
+    std::ofstream(wide) << "RIFF";
+    std::ofstream(notes) << "text";
+    for (std::size_t n = entries().size(); n > 0; --n) {
+        select(0);
+        win::testing::pressKey(list, VK_DELETE);
+    }
+    EXPECT_FALSE(win::testing::scrollsSideways(list));
+    win::testing::dropFiles(frm_->hwnd(), {wide.wstring()});
+    EXPECT_TRUE(win::testing::scrollsSideways(list));
+    select(0);
+    click(item(FrmMain::Command4));
+    EXPECT_FALSE(win::testing::scrollsSideways(list));
+
+    win::testing::dropFiles(frm_->hwnd(), {wide.wstring(), notes.wstring(), more().wstring(),
+                                           (videos() / L"b.avi").wstring()});
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{entryOf(wide), entryOf(more() / L"c.avi"),
+                                                    entryOf(videos() / L"b.avi")}));
+    EXPECT_EQ(frm_->outputFolder(), more().wstring());  // as Add would
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{
+                  {L"Only AVI files and folders can be added. Not added:\n\n" + notes.wstring(),
+                   win::MessageIcon::None}}));
     EXPECT_TRUE(prompter_.errors.empty());
 }
 
@@ -196,7 +249,7 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
     setHostRoot(host().wstring());
     select(1);
     click(item(FrmMain::Command1));  // b before a
-    click(item(FrmMain::Command3));
+    win::testing::pressKey(item(FrmMain::Text1), VK_RETURN);
     const std::string h = host().string(), v = videos().string();
     EXPECT_EQ(win::testing::fileBytes(host() / L"tmp" / L"merge.bat"),
               h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + v +

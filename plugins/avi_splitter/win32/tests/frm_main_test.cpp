@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "frm_main.h"
+#include "win32/tests/painted_window.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipcutter {
@@ -80,8 +81,8 @@ TEST_F(Splitter, WindowsAsDeclared) {
     EXPECT_EQ(win::windowText(frm_->hwnd()), L"Movarix Plugin ID:4401 - AVI Splitter");
     RECT client;
     GetClientRect(frm_->hwnd(), &client);
-    EXPECT_EQ(client.right, MulDiv(398, frm_->dpi(), 96));
-    EXPECT_EQ(client.bottom, MulDiv(294, frm_->dpi(), 96));
+    EXPECT_GE(client.right, MulDiv(398, frm_->dpi(), 96));
+    EXPECT_GE(client.bottom, MulDiv(294, frm_->dpi(), 96));
     EXPECT_EQ(win::testing::tabOrder(frm_->hwnd()),
               (std::vector<int>{FrmMain::Command1, FrmMain::List1, FrmMain::Command2,
                                 FrmMain::Command3, FrmMain::Command4}));
@@ -97,6 +98,50 @@ TEST_F(Splitter, WindowsAsDeclared) {
         (std::vector<int>{DlgAdd::OKButton, DlgAdd::CancelButton, DlgAdd::txt_hr, DlgAdd::txt_min,
                           DlgAdd::txt_sec, DlgAdd::txt_hr_end, DlgAdd::txt_min_end,
                           DlgAdd::txt_sec_end, DlgAdd::chk_end, DlgAdd::chk_start}));
+    EXPECT_EQ(win::testing::labelOf(dialogItem(DlgAdd::txt_hr)), L"Start:");
+    EXPECT_EQ(win::testing::labelOf(dialogItem(DlgAdd::txt_hr_end)), L"End:");
+}
+
+TEST_F(Splitter, AddPartOpensBesideTheMainWindowOnItsMonitor) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(frm_->hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT work = monitor.rcWork;
+    RECT main;
+    GetWindowRect(frm_->hwnd(), &main);
+    const LONG width = main.right - main.left;
+    // At the left of the screen the dialog opens to the right of the window, at the right to
+    // its left; the same dialog moves along when it opens again.
+    for (LONG left : {work.left + 10, work.right - width - 10}) {
+        SetWindowPos(frm_->hwnd(), nullptr, left, work.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        GetWindowRect(frm_->hwnd(), &main);
+        click(item(FrmMain::Command2));
+        RECT dialog;
+        GetWindowRect(frm_->addDialog()->hwnd(), &dialog);
+        EXPECT_TRUE(dialog.left >= main.right || dialog.right <= main.left) << left;
+        EXPECT_TRUE(dialog.left >= work.left && dialog.right <= work.right &&
+                    dialog.top >= work.top && dialog.bottom <= work.bottom)
+            << left;
+        click(dialogItem(DlgAdd::CancelButton));
+    }
+}
+
+TEST_F(Splitter, EveryCaptionShowsWholeAt96And144Dpi) {
+    chooseFile(
+        L"C:\\Users\\somebody\\Videos\\Holidays 2023\\Summer at the lake\\"
+        L"Day three, evening by the fire.avi");
+    click(item(FrmMain::Command2));
+    const HWND dialog = frm_->addDialog()->hwnd();
+    for (UINT dpi : win::testing::kCheckedDpis) {
+        for (win::Form* form :
+             {static_cast<win::Form*>(frm_.get()), static_cast<win::Form*>(frm_->addDialog())}) {
+            win::testing::changeDpi(form->hwnd(), dpi);
+            EXPECT_EQ(win::testing::paintedFaults(form->hwnd(), form->dpi()),
+                      std::vector<std::wstring>{})
+                << win::windowText(form->hwnd()) << " at " << dpi << " DPI";
+        }
+    }
+    EXPECT_TRUE(IsWindowVisible(dialog));
 }
 
 TEST_F(Splitter, AddPartComposesLinesFromTheFields) {
@@ -154,7 +199,8 @@ TEST_F(Splitter, ClickIntoAFieldSelectsItsText) {
     EXPECT_EQ(to, 5u);
 }
 
-TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
+TEST_F(Splitter, RemoveAndDeleteNeedASelectionAndRenumberTheParts) {
+    const HWND list = item(FrmMain::List1);
     click(item(FrmMain::Command3));
     EXPECT_EQ(prompter_.messages,
               (std::vector<Message>{{L"Nothing selected!", win::MessageIcon::None}}));
@@ -162,11 +208,14 @@ TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
     addPart(L"00:00:01", L"00:00:02");
     addPart(L"00:00:03", L"00:00:04");
     addPart(L"00:00:05", L"00:00:06");
-    SendMessageW(item(FrmMain::List1), LB_SETCURSEL, 0, 0);
-    click(item(FrmMain::Command3));
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    win::testing::pressKey(list, VK_DELETE);
+    EXPECT_EQ(parts().size(), 2u);
     EXPECT_EQ(selection(), LB_ERR);
+    EXPECT_EQ(GetFocus(), list);  // so that the next Delete goes to the list again
+    win::testing::pressKey(list, VK_DELETE);
     click(item(FrmMain::Command3));
-    EXPECT_EQ(prompter_.messages.size(), 2u);
+    EXPECT_EQ(prompter_.messages.size(), 3u);
 
     chooseFile(root_ / L"in.avi");
     click(item(FrmMain::Command4));
@@ -175,6 +224,38 @@ TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
     EXPECT_NE(script.find("part_ 1.avi\"\r\n"), std::string::npos);
     EXPECT_NE(script.find("part_ 2.avi\"\r\n"), std::string::npos);
     EXPECT_EQ(script.find("part_ 3.avi"), std::string::npos);
+}
+
+TEST_F(Splitter, ADroppedAviFileBecomesTheInputFile) {
+    EXPECT_TRUE(GetWindowLongW(frm_->hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    const fs::path movie = root_ / L"Holiday.AVI", notes = root_ / L"notes.txt",
+                   folder = root_ / L"folder.avi";
+    std::ofstream(movie) << "RIFF";
+    std::ofstream(notes) << "text";
+    fs::create_directories(folder);
+    struct Case {
+        std::vector<std::wstring> dropped;
+        std::wstring path;     // the input file afterwards
+        std::wstring message;  // what the user is told, if anything
+    };
+    const Case cases[] = {
+        {{movie.wstring()}, movie.wstring(), L""},
+        {{notes.wstring()},
+         movie.wstring(),
+         L"Only an AVI file can be split:\n\n" + notes.wstring()},
+        {{folder.wstring()},
+         movie.wstring(),
+         L"Only an AVI file can be split:\n\n" + folder.wstring()},
+        {{movie.wstring(), movie.wstring()},
+         movie.wstring(),
+         L"Drop one AVI file at a time: the splitter cuts one file."},
+    };
+    for (const auto& c : cases) {
+        prompter_.messages.clear();
+        win::testing::dropFiles(frm_->hwnd(), c.dropped);
+        EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), c.path);
+        EXPECT_EQ(prompter_.messages.empty() ? L"" : prompter_.messages[0].text, c.message);
+    }
 }
 
 TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
