@@ -54,12 +54,17 @@ inline void click(HWND button) {
     SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-// A click into a text box, all of its text selected and deleted, then the text typed.
+// A click into a text box, all of its text selected and deleted, then the text typed; a long
+// text is pasted, as a person would put it in.
 inline void type(HWND edit, const std::wstring& text) {
     SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+    if (text.size() > 64) {
+        SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        return;
+    }
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 

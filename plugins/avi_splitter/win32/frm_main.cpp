@@ -151,15 +151,50 @@ void FrmMain::remove() {
     parts_.erase(parts_.begin() + selected);
 }
 
+void FrmMain::refuseStart(const ScriptRefusal& refusal) {
+    if (std::holds_alternative<TooManyParts>(refusal)) {
+        services_.prompter.runtimeError(win::RuntimeError::other(
+            L"Start!", L"Overflow: the part list holds more than 32767 parts."));
+        return;
+    }
+    std::size_t number = 0;
+    std::wstring text;
+    if (const auto* r = std::get_if<UnpassableTime>(&refusal)) {
+        number = r->partNumber;
+        text = L"cannot be passed to the encoder: \"" + r->time +
+               L"\".\n\nA time may hold only letters, digits and the characters . : + -";
+    } else if (const auto* r = std::get_if<EndNotAfterStart>(&refusal)) {
+        number = r->partNumber;
+        text = L"does not end after it starts: from " + r->start + L" to " + r->end +
+               L".\n\nThe encoder would cut another range. Remove the part and add it with an "
+               L"end after its start.";
+    } else if (const auto* r = std::get_if<CommandTooLong>(&refusal)) {
+        number = r->partNumber;
+        text = L"cannot be passed to the encoder: its command would be longer than the " +
+               std::to_wstring(kMaxCommandLine) +
+               L" characters the command prompt reads.\n\nShorten its times or the path of the "
+               L"input file.";
+    } else if (const auto* r = std::get_if<PartLineTooLong>(&refusal)) {
+        number = r->partNumber;
+    }
+    // The part the message names is the one selected, so that Remove takes that one.
+    SendMessageW(item(List1), LB_SETCURSEL, number - 1, 0);
+    if (text.empty()) {
+        services_.prompter.runtimeError(win::RuntimeError::other(
+            L"Start!",
+            L"Overflow: part " + std::to_wstring(number) + L" is longer than 32767 characters."));
+        return;
+    }
+    services_.prompter.message(L"Part " + std::to_wstring(number) + L" " + text,
+                               win::MessageIcon::None);
+}
+
 void FrmMain::startSplit() {
     const std::wstring inputPath = win::windowText(item(lb_path));
     if (inputPath == kNoFileCaption) {
         services_.prompter.message(L"You did not select a file!", win::MessageIcon::None);
         return;
     }
-    // The walk through the list ends on its last entry.
-    if (!parts_.empty()) SendMessageW(item(List1), LB_SETCURSEL, parts_.size() - 1, 0);
-
     const ScriptPlace place = scriptPlace(services_.programFolder, inputPath);
     ScriptInput input;
     for (auto [from, to] :
@@ -174,23 +209,13 @@ void FrmMain::startSplit() {
         *to = std::move(*bytes);
     }
     input.partLines = parts_;
-
-    if (const auto refusal = checkPartLines(parts_)) {
-        if (const auto* bad = std::get_if<UnpassableTime>(&*refusal)) {
-            services_.prompter.message(
-                L"Part " + std::to_wstring(bad->partNumber) +
-                    L" cannot be passed to the encoder: \"" + bad->time +
-                    L"\".\n\nA time may hold only letters, digits and the characters . : + -",
-                win::MessageIcon::None);
-            return;
-        }
-        const auto* tooLong = std::get_if<PartLineTooLong>(&*refusal);
-        services_.prompter.runtimeError(win::RuntimeError::other(
-            L"Start!", tooLong ? L"Overflow: part " + std::to_wstring(tooLong->partNumber) +
-                                     L" is longer than 32767 characters."
-                               : L"Overflow: the part list holds more than 32767 parts."));
+    if (const auto refusal = checkScript(input)) {
+        refuseStart(*refusal);
         return;
     }
+    // The walk through the list ends on its last entry.
+    if (!parts_.empty()) SendMessageW(item(List1), LB_SETCURSEL, parts_.size() - 1, 0);
+
     win::JobScriptFile script;
     DWORD error = script.create(place.scriptPath);
     if (error == 0) {

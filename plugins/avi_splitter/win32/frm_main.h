@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dlg_add.h"
+#include "split_script.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/window_builder.h"
@@ -55,6 +56,8 @@ class FrmMain : public win::Form {
     void appendPart(const std::wstring& line);
     void remove();
     void startSplit();
+    // Says why Start! writes nothing, with the part it names selected.
+    void refuseStart(const ScriptRefusal& refusal);
 
     Services services_;
     std::unique_ptr<DlgAdd> dlgAdd_;

@@ -283,30 +283,43 @@ TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
     EXPECT_EQ(prompter_.messages.size(), 1u);
 }
 
-TEST_F(Splitter, StartRefusesWhatTheScriptCannotCarry) {
+TEST_F(Splitter, StartRefusesAPartItCannotPassOnAndSelectsIt) {
+    const std::wstring onlyTimes =
+        L"\".\n\nA time may hold only letters, digits and the characters . : + -";
     struct Case {
-        std::wstring start;
+        std::wstring start, end;
+        bool untilEnd;
         std::wstring message;
     };
     const Case cases[] = {
-        {L"00:00:1 & del *",
-         L"Part 2 cannot be passed to the encoder: \"00:00:1 & del *\".\n\nA time may hold only "
-         L"letters, digits and the characters . : + -"},
-        {L"00:00:1]",
-         L"Part 2 cannot be passed to the encoder: \"Split From [00:00:1]] To [End]\".\n\nA "
-         L"time may hold only letters, digits and the characters . : + -"},
+        {L"00:00:1 & del *", L"", true,
+         L"Part 2 cannot be passed to the encoder: \"00:00:1 & del *" + onlyTimes},
+        {L"00:00:1]", L"", true,
+         L"Part 2 cannot be passed to the encoder: \"Split From [00:00:1]] To [End]" + onlyTimes},
+        {L"00:01:00", L"00:00:30", false,
+         L"Part 2 does not end after it starts: from 00:01:00 to 00:00:30.\n\nThe encoder would "
+         L"cut another range. Remove the part and add it with an end after its start."},
+        {L"00:00:00", L"00:00:" + std::wstring(8200, L'1'), false,
+         L"Part 2 cannot be passed to the encoder: its command would be longer than the 8191 "
+         L"characters the command prompt reads.\n\nShorten its times or the path of the input "
+         L"file."},
     };
     chooseFile(root_ / L"in.avi");
     addPart(L"00:00:00", L"00:00:01");
     for (const auto& c : cases) {
-        addPart(c.start, L"00:00:00", false, true);
+        addPart(c.start, c.end.empty() ? L"00:00:00" : c.end, false, c.untilEnd);
+        addPart(L"00:00:02", L"00:00:03");
         prompter_.messages.clear();
         click(item(FrmMain::Command4));
         EXPECT_EQ(prompter_.messages, (std::vector<Message>{{c.message, win::MessageIcon::None}}));
         EXPECT_FALSE(fs::exists(scriptPath()));
         EXPECT_TRUE(starter_.starts.empty());
+        // Remove takes the part the message names.
+        EXPECT_EQ(selection(), 1);
+        click(item(FrmMain::Command3));
         SendMessageW(item(FrmMain::List1), LB_SETCURSEL, 1, 0);
         click(item(FrmMain::Command3));
+        ASSERT_EQ(parts(), (std::vector<std::wstring>{L"Split From [00:00:00] To [00:00:01]"}));
     }
 }
 
