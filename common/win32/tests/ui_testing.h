@@ -31,10 +31,16 @@ struct Message {
 struct RecordingPrompter : Prompter {
     std::vector<Message> messages;
     std::vector<RuntimeError> errors;
+    std::vector<std::wstring> questions;
+    bool answer = false;  // what every question is answered: Yes when true
     void message(const std::wstring& text, MessageIcon icon) override {
         messages.push_back({text, icon});
     }
     void runtimeError(const RuntimeError& error) override { errors.push_back(error); }
+    bool ask(const std::wstring& text) override {
+        questions.push_back(text);
+        return answer;
+    }
 };
 
 struct RecordingStarter : ProgramStarter {

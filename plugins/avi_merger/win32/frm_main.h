@@ -3,7 +3,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "merge_script.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/window_builder.h"
@@ -54,8 +56,15 @@ class FrmMain : public win::Form {
     void removeSelected();
     void add();
     void drop(HDROP files);
+    // Merge and its steps; each step that fails has told the user why, and merge stops.
     void merge();
+    bool nameInScript(const std::wstring& path, std::string& bytes);
+    bool collectInputs(MergeCommand& command, std::vector<std::wstring>& inputs);
+    bool outputSparesInputs(const std::wstring& outputPath,
+                            const std::vector<std::wstring>& inputs);
+    bool mayReplace(const std::wstring& outputPath);
     void failMerge(const std::wstring& message);
+    void select(std::size_t index);
 
     Services services_;
     std::wstring outputFolder_;

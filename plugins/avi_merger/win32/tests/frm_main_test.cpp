@@ -235,14 +235,16 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
     }
     EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
 
-    // A host root without its tmp folder: the script cannot be created.
+    // A host root without its tmp folder: the script cannot be created, and the selection stays.
     setHostRoot((root_ / L"nowhere").wstring());
     chooseCopy();
     win::testing::type(item(FrmMain::Text1), L" my clip ");
     prompter_.messages.clear();
+    select(0);
     click(item(FrmMain::Command3));
     EXPECT_EQ(prompter_.messages,
               (std::vector<Message>{{L"Error while compiling script!", win::MessageIcon::None}}));
+    EXPECT_EQ(selection(), 0);
     EXPECT_TRUE(starter_.starts.empty());
     EXPECT_EQ(ended_, 0);
 
@@ -260,6 +262,81 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
               std::make_pair((host() / L"tmp" / L"merge.bat").wstring(), SW_SHOWNORMAL));
     EXPECT_EQ(ended_, 1);
     EXPECT_EQ(frm_->hwnd(), nullptr);
+}
+
+TEST_F(Merger, MergeNeverWritesOverAnInputAndAsksBeforeReplacingAFile) {
+    std::ofstream(videos() / L"old.avi") << "an earlier merge";
+    chooseCopy();
+    struct Case {
+        std::wstring name;
+        bool answer;            // to "Replace it?", if asked
+        std::wstring message;   // what the user is told, if anything
+        std::wstring question;  // what the user is asked, if anything
+        LRESULT selection;      // afterwards
+        std::wstring merged;    // the output the script names, when it is written
+    };
+    const auto overInput = [&](const wchar_t* name) {
+        return L"The merged file would be written over one of the files it is made from:\n\n" +
+               (videos() / name).wstring() + L"\n\nChoose another output name.";
+    };
+    const auto replace = [&](const wchar_t* name) {
+        return L"The merged file already exists:\n\n" + (videos() / name).wstring() +
+               L"\n\nReplace it?";
+    };
+    const Case cases[] = {
+        {L"a", false, overInput(L"a.avi"), L"", 0, L""},
+        {L"B.avi", false, overInput(L"b.avi"), L"", 1, L""},
+        {L"old", false, L"", replace(L"old.avi"), 0, L""},
+        {L"old.AVI", true, L"", replace(L"old.AVI"), 1, L"old.AVI"},
+    };
+    for (const auto& c : cases) {
+        prompter_.messages.clear();
+        prompter_.questions.clear();
+        prompter_.answer = c.answer;
+        select(0);
+        win::testing::type(item(FrmMain::Text1), c.name);
+        click(item(FrmMain::Command3));
+        EXPECT_EQ(prompter_.messages.empty() ? L"" : prompter_.messages[0].text, c.message);
+        EXPECT_EQ(prompter_.questions.empty() ? L"" : prompter_.questions[0], c.question);
+        EXPECT_EQ(starter_.starts.size(), c.merged.empty() ? 0u : 1u) << c.name;
+        if (c.merged.empty()) {
+            EXPECT_EQ(selection(), c.selection) << c.name;
+            EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat")) << c.name;
+        } else {
+            const std::string script = win::testing::fileBytes(host() / L"tmp" / L"merge.bat");
+            const std::string out = (videos() / c.merged).string();
+            EXPECT_NE(script.find("mencoder -o \"" + out + "\" -ovc"), std::string::npos) << script;
+        }
+    }
+    EXPECT_EQ(win::testing::fileBytes(videos() / L"old.avi"), "an earlier merge");
+}
+
+TEST_F(Merger, AListTooLongForOneCommandIsRefusedAtTheFirstFileThatDoesNotFit) {
+    const HWND list = item(FrmMain::List1);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    for (int i = 0; i < 2000; ++i) {
+        const std::wstring entry = entryOf(videos() / (L"clip" + std::to_wstring(i) + L".avi"));
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"all");
+    click(item(FrmMain::Command3));
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_EQ(prompter_.messages[0].text.substr(0, 24), L"Too many files for one m");
+    // The command up to the selected entry is just over the limit.
+    const std::size_t command =
+        std::string("mencoder -o \"" + (videos() / L"all.avi").string() + "\" -ovc copy -oac copy ")
+            .size();
+    std::size_t length = command;
+    LRESULT first = 0;
+    for (const auto& e : entries()) {
+        length += entryPath(e)->size() + 3;
+        if (length > kMaxCommandLine) break;
+        ++first;
+    }
+    EXPECT_EQ(selection(), first);
+    EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
 }
 
 TEST_F(Merger, AnEmptyListIsTheFirstThingSaid) {
