@@ -17,7 +17,8 @@ using clipjoiner::FrmMain;
 
 TEST(ClipjoinerE2e, JoinsTheListedFilesInListOrderAndEnds) {
     const e2e::TempFolder temp;
-    const fs::path host = temp.path() / L"host";
+    // The command interpreter expands %windir% in what it is asked to run, quoted or not.
+    const fs::path host = temp.path() / L"host %windir%";
     const fs::path videos = temp.path() / L"m\u00e9dia 100% & more";
     std::error_code error;
     for (const auto& folder : {host / L"plugins", host / L"bin", host / L"tmp", videos})
