@@ -15,6 +15,7 @@
 #include "merge_script.h"
 #include "win32/settings_store.h"
 #include "win32/tests/painted_window.h"
+#include "win32/tests/saved_setting.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipjoiner {
@@ -94,12 +95,65 @@ class Merger : public testing::Test {
                folder.filename().wstring() == text;
     }
 
+    // The host root the tests write is put back as it was, before SetUp and after TearDown.
+    const win::testing::SavedSetting savedHostRoot_{L"Software\\movarix\\plugins", L"tmp"};
     fs::path root_;
     win::testing::RecordingPrompter prompter_;
     win::testing::RecordingStarter starter_;
     int ended_ = 0;
     std::unique_ptr<FrmMain> frm_;
 };
+
+TEST(SavedSetting, PutsBackWhatTheTestFound) {
+    const std::wstring application = L"movarix-test-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring key = L"Software\\" + application + L"\\plugins";
+    // The setting as a test finds it: no key, a key without the value, a string, a number.
+    struct Case {
+        bool key;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    const Case cases[] = {{false, REG_NONE, {}},
+                          {true, REG_NONE, {}},
+                          {true, REG_SZ, {'h', 0, 'o', 0, 0, 0}},
+                          {true, REG_DWORD, {7, 0, 0, 0}}};
+    const auto found = [&] {
+        Case now{false, REG_NONE, {}};
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+            return now;
+        now.key = true;
+        DWORD size = 64;
+        now.data.resize(size);
+        if (RegQueryValueExW(opened, L"tmp", nullptr, &now.type, now.data.data(), &size) !=
+            ERROR_SUCCESS)
+            now.type = REG_NONE;
+        now.data.resize(now.type == REG_NONE ? 0 : size);
+        RegCloseKey(opened);
+        return now;
+    };
+    for (const auto& c : cases) {
+        if (c.key) {
+            HKEY created = nullptr;
+            RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &created, nullptr);
+            if (c.type != REG_NONE)
+                RegSetValueExW(created, L"tmp", 0, c.type, c.data.data(),
+                               static_cast<DWORD>(c.data.size()));
+            RegCloseKey(created);
+        }
+        {
+            const win::testing::SavedSetting saved(key, L"tmp");
+            ASSERT_EQ(win::writeSetting(application, L"plugins", L"tmp", L"C:\\test"), 0u);
+        }
+        const Case now = found();
+        EXPECT_EQ(now.key, c.key);
+        EXPECT_EQ(now.type, c.type);
+        EXPECT_EQ(now.data, c.data);
+        RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + application).c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, (L"Software\\" + application).c_str());
+    }
+}
 
 TEST_F(Merger, StartsWithTheAviFilesOfAQuotedFolderWithSpaces) {
     EXPECT_EQ(win::windowText(frm_->hwnd()), L"AVI Merger");
