@@ -1,5 +1,5 @@
 # The two commands of the README. Each does its own set-up on a fresh Debian machine.
-.PHONY: test demo setup build clean
+.PHONY: test demo pictures setup build clean
 
 APP ?= clipcutter
 
@@ -12,6 +12,12 @@ test: setup
 
 demo: setup
 	scripts/demo.sh $(APP)
+
+# The README's pictures of the three windows, made by the demo.
+pictures: setup
+	for app in clipcutter clipjoiner partroster; do \
+		DEMO_SHOTS=docs/windows WINE_SESSION_PRIVATE_DISPLAY=1 scripts/demo.sh $$app || exit 1; \
+	done
 
 setup:
 	scripts/setup.sh
