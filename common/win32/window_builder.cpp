@@ -493,7 +493,7 @@ void Form::entryRemoved(Behaviour& list, std::size_t at) {
 }
 
 void Form::remeasure(Behaviour& list) {
-    const HWND control = item(list.spec->id);
+    const HWND control = item(list.declared->id);
     const int before = list.widthUses.empty() ? 0 : list.widthUses.rbegin()->first;
     list.widths.clear();
     list.widthUses.clear();
@@ -514,7 +514,7 @@ void Form::updateExtent(Behaviour& list, int before) {
     // The list scrolls sideways only when an entry is wider than it; a little room after the
     // text, as the list leaves before it.
     const int extent = widest > 0 ? widest + 2 * metric(SM_CXEDGE, dpi_) : 0;
-    SendMessageW(item(list.spec->id), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
+    SendMessageW(item(list.declared->id), LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(extent), 0);
 }
 
 LRESULT CALLBACK Form::behave(HWND control, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
@@ -524,22 +524,22 @@ LRESULT CALLBACK Form::behave(HWND control, UINT message, WPARAM wParam, LPARAM 
     switch (message) {
         case WM_GETDLGCODE:
             // Enter reaches the text box instead of the window's default button.
-            if (b.spec->enterPresses != 0 && lParam &&
+            if (b.declared->enterPresses != 0 && lParam &&
                 reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN && wParam == VK_RETURN)
                 return DefSubclassProc(control, message, wParam, lParam) | DLGC_WANTALLKEYS;
             break;
         case WM_KEYDOWN:
-            if (wParam == VK_RETURN && b.spec->enterPresses != 0) {
-                form.press(b.spec->enterPresses);
+            if (wParam == VK_RETURN && b.declared->enterPresses != 0) {
+                form.press(b.declared->enterPresses);
                 return 0;
             }
-            if (wParam == VK_DELETE && b.spec->deletePresses != 0) {
-                form.press(b.spec->deletePresses);
+            if (wParam == VK_DELETE && b.declared->deletePresses != 0) {
+                form.press(b.declared->deletePresses);
                 return 0;
             }
             break;
         case WM_CHAR:
-            if (wParam == L'\r' && b.spec->enterPresses != 0) return 0;  // no beep
+            if (wParam == L'\r' && b.declared->enterPresses != 0) return 0;  // no beep
             break;
         case LB_ADDSTRING:
         case LB_INSERTSTRING: {

@@ -88,7 +88,7 @@ class Form {
     // scroll bar follows its widest entry.
     struct Behaviour {
         Form* form;
-        const ControlSpec* spec;
+        const ControlSpec* declared;
         bool measures = false;         // keeps the widths of its entries
         std::vector<int> widths;       // of each entry, in list order
         std::map<int, int> widthUses;  // width -> entries that wide
