@@ -1,6 +1,6 @@
-// What a person sees of a window, checked on the picture the screen shows: every control lies
+// What a person sees of a window, checked on the picture the window paints: every control lies
 // inside the window and no sibling covers it, every caption fits whole in the control's own font,
-// and the caption's ink is on screen where its text is drawn. Used by every window's tests, at
+// and the caption's ink is where its text is drawn. Used by every window's tests, at
 // 96 and at 144 DPI.
 #pragma once
 
@@ -33,9 +33,9 @@ inline void changeDpi(HWND window, UINT dpi) {
 
 // The pixels of a window's client area as the window painted them, 0x00RRGGBB: read back from
 // the window's own device context, so another window above it does not spoil the picture.
-class ScreenPicture {
+class PaintedPicture {
   public:
-    explicit ScreenPicture(HWND window) {
+    explicit PaintedPicture(HWND window) {
         RedrawWindow(window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
         MSG msg;
@@ -220,7 +220,7 @@ struct Ink {
     RECT box{};  // bounding box of the ink; empty when there is none
 };
 
-inline Ink inkIn(const ScreenPicture& picture, RECT r) {
+inline Ink inkIn(const PaintedPicture& picture, RECT r) {
     r.left = std::max<LONG>(r.left, 0);
     r.top = std::max<LONG>(r.top, 0);
     r.right = std::min<LONG>(r.right, picture.width());
@@ -260,7 +260,7 @@ inline Ink inkIn(const ScreenPicture& picture, RECT r) {
 // control and every caption whole. dpi is the DPI the window is laid out for.
 inline std::vector<std::wstring> paintedFaults(HWND window, UINT dpi) {
     using namespace detail;
-    const ScreenPicture picture(window);
+    const PaintedPicture picture(window);
     RECT client;
     GetClientRect(window, &client);
 

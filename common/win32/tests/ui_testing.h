@@ -5,9 +5,9 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <algorithm>
 #include <functional>
 #include <iterator>
 #include <string>
