@@ -1,5 +1,5 @@
 # The commands of the README. Each does its own set-up on a fresh Debian machine.
-.PHONY: test demo dist setup build clean
+.PHONY: test demo dist pictures setup build clean
 
 APP ?= clipcutter
 
@@ -17,6 +17,12 @@ dist: setup
 
 demo: setup
 	scripts/demo.sh $(APP)
+
+# The README's pictures of the three windows, made by the demo.
+pictures: setup
+	for app in clipcutter clipjoiner partroster; do \
+		DEMO_SHOTS=docs/windows WINE_SESSION_PRIVATE_DISPLAY=1 scripts/demo.sh $$app || exit 1; \
+	done
 
 setup:
 	scripts/setup.sh

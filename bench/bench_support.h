@@ -42,6 +42,11 @@ struct CountingPrompter : win::Prompter {
         ++calls;
         std::fwprintf(stderr, L"prompter runtime error: %ls\n", win::reportText(error).c_str());
     }
+    bool ask(const std::wstring& text) override {
+        ++calls;
+        std::fwprintf(stderr, L"prompter question: %ls\n", text.c_str());
+        return false;
+    }
 };
 
 inline void pumpMessages() {

@@ -134,7 +134,7 @@ int main() {
         const clipcutter::ScriptInput input{"C:", std::string(hostRoot.begin(), hostRoot.end()),
                                             "C:\\video\\input.avi", "C:\\video", lines};
         const double t2 = bench::nowMs();
-        const bool refused = clipcutter::checkPartLines(lines).has_value();
+        const bool refused = clipcutter::checkScript(input).has_value();
         const double t3 = bench::nowMs();
         std::size_t composed = 0;
         clipcutter::composeSplitScript(input,

@@ -19,3 +19,11 @@ function(add_windows_program name)
         target_link_options(${name} PRIVATE /MANIFEST:NO)
     endif()
 endfunction()
+
+# add_window_test(name SOURCES... LIBS...): a unit test of windows, carrying the programs' manifest.
+function(add_window_test name)
+    cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
+    add_unit_test(${name} SOURCES ${T_SOURCES} ${PROJECT_SOURCE_DIR}/common/win32/tests/window_test.rc
+                  LIBS ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/common/win32)
+endfunction()

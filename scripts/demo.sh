@@ -5,7 +5,9 @@
 # until its window is closed; without one it runs on a private X server, and the demo saves a
 # screenshot of its window to build/demo/APP.png and closes it.
 #
-# DEMO_PRESET=win32 uses the 32-bit build, where this machine runs 32-bit code.
+# DEMO_PRESET=win32 uses the 32-bit build, where this machine runs 32-bit code. DEMO_DPI=144 shows
+# the window at that many dots per inch (96 otherwise). DEMO_SHOTS=FOLDER puts the screenshot there
+# instead of build/demo.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -15,7 +17,7 @@ export WINEPREFIX=$root/build/demo-wineprefix
 source "$here/wine-env.sh"
 
 host=$root/build/demo-host
-shots=$root/build/demo
+shots=$(realpath -m "${DEMO_SHOTS:-$root/build/demo}")
 
 # Each app's window caption, by build target. An app whose host needs more than the plug-in and
 # the encoder also gets a prepare_APP function (run before Wine starts) and a session_APP function
@@ -128,6 +130,8 @@ if [ "${1:-}" = --in-session ]; then
         exit 1
     fi
     echo "demo: host root $windows_host"
+    "$wine64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${DEMO_DPI:-96}" /f \
+        >/dev/null
     if declare -F "session_$3" >/dev/null; then "session_$3"; fi
     if [ "$2" = screenshot ]; then take_screenshot "$3"; else show_window "$3"; fi
     exit

@@ -11,8 +11,9 @@ namespace win {
 class ProgramStarter {
   public:
     virtual ~ProgramStarter() = default;
-    // Starts the batch file in a new console shown with showCommand; returns at once with 0, or
-    // the system error number when it could not be started.
+    // Starts the batch file, a full path, in a new console shown with showCommand, with its
+    // folder as the current folder; returns at once with 0, or the system error number when it
+    // could not be started.
     virtual DWORD startScript(const std::wstring& scriptPath, int showCommand) = 0;
 };
 

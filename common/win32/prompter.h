@@ -35,6 +35,8 @@ class Prompter {
     virtual void message(const std::wstring& text, MessageIcon icon) = 0;
     // Shows the run-time error report; the program then ends. Callers return right after it.
     virtual void runtimeError(const RuntimeError& error) = 0;
+    // A modal question with Yes and No, No the default; true for Yes.
+    virtual bool ask(const std::wstring& text) = 0;
 };
 
 class MessageBoxPrompter : public Prompter {
@@ -43,6 +45,7 @@ class MessageBoxPrompter : public Prompter {
     void setOwner(HWND owner) { owner_ = owner; }
     void message(const std::wstring& text, MessageIcon icon) override;
     void runtimeError(const RuntimeError& error) override;  // ends the process
+    bool ask(const std::wstring& text) override;
 
   private:
     std::wstring title_;

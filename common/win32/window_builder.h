@@ -4,9 +4,14 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
+#include <map>
+#include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "win32/handles.h"
 
@@ -14,7 +19,8 @@ namespace win {
 
 enum class ControlKind {
     Frame,
-    Label,
+    Label,      // wraps at its width
+    PathLabel,  // one line, shortened in the middle of the path, the whole path as its tooltip
     Button,
     DefaultButton,
     TextBox,
@@ -30,6 +36,8 @@ struct ControlSpec {
     int left, top, width, height;  // pixels at 96 DPI, relative to the client area or the frame
     int frameId = 0;               // non-zero: the frame whose origin the position is relative to
     int maxLength = 0;             // text box: most characters it takes, 0 for the system's limit
+    int enterPresses = 0;          // text box: the button that Enter in it presses
+    int deletePresses = 0;         // list box: the button that Delete in it presses
 };
 
 struct FormSpec {
@@ -41,8 +49,21 @@ struct FormSpec {
     int iconId;  // resource id of the window icon in the executable, 0 for none
 };
 
+// What a control draws around its caption at a DPI: the caption fits when its text plus this is
+// no larger than the control. A frame's caption stands on its top edge, half of cx on each side.
+SIZE captionChrome(ControlKind kind, UINT dpi);
+
+// The kind of a control the builder made, read back from its class and style.
+std::optional<ControlKind> kindOf(HWND control);
+
 // A top-level window built from a FormSpec and its control table. Subclasses handle messages in
 // onMessage; no exception leaves the window procedure.
+//
+// The 96-DPI layout is the least each control gets. Where the message font needs more, the
+// control grows: a label wraps within the room to its right and grows downward, a label whose
+// text box or list stands too close pushes it to the right, a button, check box or frame grows
+// to the right. Whatever lies beyond a growth moves on by as much, so rows and columns stay
+// lined up, and the window grows with its content. A frame lies below the controls inside it.
 class Form {
   public:
     Form() = default;
@@ -63,19 +84,52 @@ class Form {
     virtual void onDestroyed() {}
 
   private:
+    // A text box or list box with a key that presses a button, or a list box whose horizontal
+    // scroll bar follows its widest entry.
+    struct Behaviour {
+        Form* form;
+        const ControlSpec* declared;
+        bool measures = false;         // keeps the widths of its entries
+        std::vector<int> widths;       // of each entry, in list order
+        std::map<int, int> widthUses;  // width -> entries that wide
+    };
+
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK behave(HWND control, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR, DWORD_PTR data);
     void layout(UINT dpi);
+    void press(int buttonId);
+    int entryWidth(const wchar_t* text) const;
+    void entryAdded(Behaviour& list, LRESULT at, int width);
+    void entryRemoved(Behaviour& list, std::size_t at);
+    void remeasure(Behaviour& list);
+    void updateExtent(Behaviour& list, int before);
+    bool answerTooltip(const NMHDR& header);
 
     HWND hwnd_ = nullptr;
     const FormSpec* declared_ = nullptr;
     std::span<const ControlSpec> controls_;
+    std::vector<std::unique_ptr<Behaviour>> behaviours_;
     Font font_;
+    MemoryDc measure_;        // holds the controls' font, for measuring list entries
+    HWND tooltip_ = nullptr;  // shows the whole text of path labels; owned by the window
+    std::wstring tipText_;
     UINT dpi_ = 96;
     HWND focus_ = nullptr;  // the control that had the focus when the window was deactivated
 };
 
 // Runs the thread's message loop until WM_QUIT, with dialog keys (Tab, Enter, Esc) in every form.
 int runMessageLoop();
+
+// Hands one message on as the message loop does: dialog keys first, then to its window.
+void dispatchMessage(MSG& msg);
+
+// Places a window beside the anchor window (right of it, else left of it, else centred on it),
+// inside the work area of the anchor's monitor.
+void placeBeside(HWND window, HWND anchor);
+
+// The paths of a WM_DROPFILES drop, in the order given; the drop is released.
+std::vector<std::wstring> droppedPaths(HDROP drop);
 
 // The common-controls start-up with the given class set; errors are ignored.
 void startCommonControls(DWORD classes);

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +18,7 @@
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/tests/window_driver.h"
+#include "win32/window_builder.h"
 
 namespace win::testing {
 
@@ -28,10 +31,16 @@ struct Message {
 struct RecordingPrompter : Prompter {
     std::vector<Message> messages;
     std::vector<RuntimeError> errors;
+    std::vector<std::wstring> questions;
+    bool answer = false;  // what every question is answered: Yes when true
     void message(const std::wstring& text, MessageIcon icon) override {
         messages.push_back({text, icon});
     }
     void runtimeError(const RuntimeError& error) override { errors.push_back(error); }
+    bool ask(const std::wstring& text) override {
+        questions.push_back(text);
+        return answer;
+    }
 };
 
 struct RecordingStarter : ProgramStarter {
@@ -51,13 +60,62 @@ inline void click(HWND button) {
     SendMessageW(button, BM_CLICK, 0, 0);
 }
 
-// A click into a text box, all of its text selected and deleted, then the text typed.
+// A click into a text box, all of its text selected and deleted, then the text typed; a long
+// text is pasted, as a person would put it in.
 inline void type(HWND edit, const std::wstring& text) {
     SendMessageW(edit, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
     SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_CHAR, VK_BACK, 1);
+    if (text.size() > 64) {
+        SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
+        return;
+    }
     for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+}
+
+// A key pressed and released in a control, through the message loop's own dispatch, so that the
+// window's dialog keys act on it as they do for a user.
+inline void pressKey(HWND control, UINT key) {
+    SetFocus(control);
+    for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
+        // lParam: a repeat count of 1; a key going up also has its previous-state and
+        // transition bits set.
+        const auto flags = static_cast<LPARAM>(message == WM_KEYUP ? 0xC0000001u : 1u);
+        MSG msg{control, message, key, flags, 0, {}};
+        win::dispatchMessage(msg);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) win::dispatchMessage(msg);
+    }
+}
+
+// Files dropped on a window as the shell drops them: a WM_DROPFILES with their paths, in order.
+inline void dropFiles(HWND window, const std::vector<std::wstring>& paths) {
+    std::size_t characters = 1;
+    for (const auto& p : paths) characters += p.size() + 1;
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + characters * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    auto* at = reinterpret_cast<wchar_t*>(drop + 1);
+    for (const auto& p : paths) at = std::copy(p.begin(), p.end(), at) + 1;
+    GlobalUnlock(memory);
+    SendMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);  // the window frees it
+}
+
+// The text a screen reader names a box by: the label just before it in the z-order.
+inline std::wstring labelOf(HWND box) {
+    const HWND before = GetWindow(box, GW_HWNDPREV);
+    wchar_t name[16] = {};
+    if (before) GetClassNameW(before, name, 16);
+    return lstrcmpiW(name, L"Static") == 0 ? win::windowText(before) : std::wstring();
+}
+
+// Whether the list shows its horizontal scroll bar.
+inline bool scrollsSideways(HWND list) {
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    return GetScrollBarInfo(list, OBJID_HSCROLL, &info) &&
+           !(info.rgstate[0] & STATE_SYSTEM_INVISIBLE);
 }
 
 // The control ids in the order Tab visits them, from the first.

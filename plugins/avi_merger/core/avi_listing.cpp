@@ -2,20 +2,14 @@
 
 #include <algorithm>
 
+#include "core/file_names.h"
+
 namespace clipjoiner {
 
 namespace {
 
 wchar_t foldAscii(wchar_t c) {
     return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c;
-}
-
-bool isAviName(std::wstring_view name) {
-    constexpr std::wstring_view kExtension = L".avi";
-    if (name.size() < kExtension.size()) return false;
-    const auto tail = name.substr(name.size() - kExtension.size());
-    return std::equal(tail.begin(), tail.end(), kExtension.begin(),
-                      [](wchar_t a, wchar_t b) { return foldAscii(a) == b; });
 }
 
 }  // namespace
@@ -33,7 +27,8 @@ bool asciiCaseInsensitiveLess(std::wstring_view a, std::wstring_view b) {
 std::vector<std::wstring> aviFiles(std::vector<FolderItem> items, const NameOrder& less) {
     std::vector<std::wstring> names;
     for (auto& item : items)
-        if (!item.isFolder && !item.isHidden && !item.isSystem && isAviName(item.name))
+        if (!item.isFolder && !item.isHidden && !item.isSystem &&
+            common::hasAviExtension(item.name))
             names.push_back(std::move(item.name));
     std::stable_sort(names.begin(), names.end(),
                      [&less](const std::wstring& a, const std::wstring& b) { return less(a, b); });

@@ -1,5 +1,6 @@
 #include "merge_script.h"
 
+#include "core/file_names.h"
 #include "core/job_script.h"
 
 namespace clipjoiner {
@@ -76,29 +77,33 @@ std::wstring outputPathOf(std::wstring_view outputFolder, std::wstring_view outp
     std::wstring path(outputFolder);
     path += L'\\';
     path += outputName;
-    path += L".avi";
+    if (!common::hasAviExtension(outputName)) path += L".avi";
     return path;
 }
 
-std::optional<std::string> mergeScript(const ScriptInput& input) {
-    std::string command = "mencoder -o \"";
-    common::appendDoublingPercent(command, input.outputPath);
-    command += "\" -ovc copy -oac copy ";
-    for (const auto& path : input.inputPaths) {
-        command += '"';
-        common::appendDoublingPercent(command, path);
-        command += "\" ";
-        if (command.size() > kMaxCommandLine) return std::nullopt;
-    }
-    if (command.size() > kMaxCommandLine) return std::nullopt;
+MergeCommand::MergeCommand(std::string_view outputPath) : text_("mencoder -o \"") {
+    common::appendDoublingPercent(text_, outputPath);
+    text_ += "\" -ovc copy -oac copy ";
+}
 
-    std::string script = input.hostRoot.substr(0, 2);
+bool MergeCommand::add(std::string_view inputPath) {
+    const std::size_t before = text_.size();
+    text_ += '"';
+    common::appendDoublingPercent(text_, inputPath);
+    text_ += "\" ";
+    if (text_.size() <= kMaxCommandLine) return true;
+    text_.resize(before);
+    return false;
+}
+
+std::string mergeScript(std::string_view hostRoot, const MergeCommand& command) {
+    std::string script(hostRoot.substr(0, 2));
     script += common::kLineEnd;
     script += "cd \"";
-    common::appendDoublingPercent(script, input.hostRoot);
+    common::appendDoublingPercent(script, hostRoot);
     script += "\\bin\\\"";
     script += common::kLineEnd;
-    script += command;
+    script += command.text();
     script += common::kLineEnd;
     script += "pause";
     script += common::kLineEnd;

@@ -41,21 +41,30 @@ std::wstring scriptPathOf(std::wstring_view hostRoot);
 // The path the script is started by: the script path without its double quotes.
 std::wstring startedPathOf(std::wstring_view scriptPath);
 
-// The merged file: output folder + "\" + the name as typed + ".avi".
+// The merged file: output folder + "\" + the name as typed + ".avi"; a name that already ends in
+// ".avi", in any case, gets no second one.
 std::wstring outputPathOf(std::wstring_view outputFolder, std::wstring_view outputName);
-
-// What the script is built from, as the script's bytes (in its code page, '%' not yet doubled).
-struct ScriptInput {
-    std::string hostRoot;
-    std::string outputPath;
-    std::vector<std::string> inputPaths;  // in list order
-};
 
 // The command interpreter reads no longer line than this.
 inline constexpr std::size_t kMaxCommandLine = 8191;
 
-// The four lines, each ended by CR LF; nothing when the merge command would be longer than the
-// command interpreter reads.
-std::optional<std::string> mergeScript(const ScriptInput& input);
+// The merge command (line 3 of the script), built one input at a time, so that a list too long
+// for the command interpreter is refused at the first file that does not fit, without reading
+// the rest. Paths are the script's bytes (in its code page, '%' not yet doubled).
+class MergeCommand {
+  public:
+    explicit MergeCommand(std::string_view outputPath);
+    // Appends an input; false, appending nothing, when the command would then be longer than
+    // the command interpreter reads.
+    bool add(std::string_view inputPath);
+    // The command, without its line end.
+    const std::string& text() const { return text_; }
+
+  private:
+    std::string text_;
+};
+
+// The four lines, each ended by CR LF, with the host root given as the script's bytes.
+std::string mergeScript(std::string_view hostRoot, const MergeCommand& command);
 
 }  // namespace clipjoiner

@@ -9,6 +9,7 @@
 #include "merge_script.h"
 #include "win32/settings_store.h"
 #include "win32/tests/e2e_host.h"
+#include "win32/tests/saved_setting.h"
 
 namespace {
 
@@ -17,7 +18,8 @@ using clipjoiner::FrmMain;
 
 TEST(ClipjoinerE2e, JoinsTheListedFilesInListOrderAndEnds) {
     const e2e::TempFolder temp;
-    const fs::path host = temp.path() / L"host";
+    // The command interpreter expands %windir% in what it is asked to run, quoted or not.
+    const fs::path host = temp.path() / L"host %windir%";
     const fs::path videos = temp.path() / L"m\u00e9dia 100% & more";
     std::error_code error;
     for (const auto& folder : {host / L"plugins", host / L"bin", host / L"tmp", videos})
@@ -28,6 +30,8 @@ TEST(ClipjoinerE2e, JoinsTheListedFilesInListOrderAndEnds) {
     ASSERT_TRUE(fs::copy_file(e2e::builtProgram(CLIPJOINER_EXE), clipjoiner, error));
     ASSERT_TRUE(fs::copy_file(e2e::builtProgram(RECORDING_ENCODER_EXE),
                               host / L"bin" / L"mencoder.exe", error));
+    // The merger reads the host root from the user's settings; the test puts it back.
+    const win::testing::SavedSetting savedHostRoot(L"Software\\movarix\\plugins", L"tmp");
     ASSERT_EQ(win::writeSetting(clipjoiner::kSettingsApplication, clipjoiner::kSettingsSection,
                                 clipjoiner::kSettingsKey, host.native()),
               0u);

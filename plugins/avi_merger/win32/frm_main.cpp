@@ -2,9 +2,13 @@
 
 #include <shlobj.h>
 
+#include <optional>
 #include <variant>
 
 #include "avi_folder.h"
+#include "avi_listing.h"
+#include "core/file_names.h"
+#include "core/job_script.h"
 #include "merge_script.h"
 #include "win32/handles.h"
 #include "win32/job_script_file.h"
@@ -23,16 +27,31 @@ constexpr win::ControlSpec kControls[] = {
      L"for the merged avi 3). Select merge method, if all files are of the same resolution and "
      L"codec, then use Copy is ALOT faster. 4). Press Start to we.. start!",
      6, 14, 361, 51, FrmMain::Frame1},
-    {FrmMain::List1, ControlKind::ListBox, L"", 2, 74, 325, 199},
+    {.id = FrmMain::List1,
+     .kind = ControlKind::ListBox,
+     .text = L"",
+     .left = 2,
+     .top = 74,
+     .width = 325,
+     .height = 199,
+     .deletePresses = FrmMain::Command4},
     {FrmMain::Command1, ControlKind::Button, L"Up", 330, 80, 39, 35},
     {FrmMain::Command2, ControlKind::Button, L"Down", 330, 120, 39, 35},
     {FrmMain::Command3, ControlKind::Button, L"Merge", 318, 292, 51, 35},
     {FrmMain::Command4, ControlKind::Button, L"X", 330, 168, 39, 35},
     {FrmMain::Command5, ControlKind::Button, L"Add", 330, 212, 39, 43},
-    {FrmMain::Combo1, ControlKind::ComboBox, L"Select a Merge Method", 62, 284, 231, 21},
+    // Each label just before its box, so that screen readers name the box by it.
     {FrmMain::Label2, ControlKind::Label, L"Method:", 10, 288, 79, 17},
-    {FrmMain::Text1, ControlKind::TextBox, L"", 86, 310, 207, 21},
+    {FrmMain::Combo1, ControlKind::ComboBox, L"Select a Merge Method", 62, 284, 231, 21},
     {FrmMain::Label3, ControlKind::Label, L"Output Name:", 10, 314, 89, 21},
+    {.id = FrmMain::Text1,
+     .kind = ControlKind::TextBox,
+     .text = L"",
+     .left = 86,
+     .top = 310,
+     .width = 207,
+     .height = 21,
+     .enterPresses = FrmMain::Command3},
 };
 
 constexpr win::FormSpec kForm = {
@@ -41,9 +60,39 @@ constexpr win::FormSpec kForm = {
     373,
     338,
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-    0,
+    WS_EX_ACCEPTFILES,
     1,
 };
+
+constexpr wchar_t kCompileFailed[] = L"Error while compiling script!";
+
+// Which file a path leads to: the same for two spellings of one file, and for a short name.
+struct FileId {
+    DWORD volume, high, low;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> fileIdOf(const std::wstring& path) {
+    const win::FileHandle file(CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// Two paths written alike, once made full, with case ignored.
+bool samePath(const std::wstring& a, const std::wstring& b) {
+    const auto full = [](const std::wstring& path) {
+        std::wstring out(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+        out.resize(
+            GetFullPathNameW(path.c_str(), static_cast<DWORD>(out.size()), out.data(), nullptr));
+        return out;
+    };
+    const std::wstring x = full(a), y = full(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
 
 constexpr wchar_t kAddTitle[] = L"Please select the directory containing all the movie files";
 
@@ -67,11 +116,14 @@ bool FrmMain::create() {
     return true;
 }
 
-bool FrmMain::loadFolder(const std::wstring& path) {
+bool FrmMain::loadFolder(const std::wstring& path, OnFailure onFailure) {
     auto listed = listAviFolder(path);
     if (const DWORD* error = std::get_if<DWORD>(&listed)) {
-        services_.prompter.runtimeError(
-            win::RuntimeError::system(L"Listing the folder", path, *error));
+        const auto report = win::RuntimeError::system(L"Listing the folder", path, *error);
+        if (onFailure == OnFailure::EndProgram)
+            services_.prompter.runtimeError(report);
+        else
+            services_.prompter.message(win::reportText(report), win::MessageIcon::None);
         return false;
     }
     auto& folder = std::get<AviFolder>(listed);
@@ -125,13 +177,111 @@ void FrmMain::add() {
     loadFolder(path);
 }
 
+void FrmMain::drop(HDROP files) {
+    // In the order dropped: a folder as Add adds it, an AVI file as one entry.
+    std::vector<std::wstring> refused;
+    for (const auto& path : win::droppedPaths(files)) {
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            loadFolder(path, OnFailure::Tell);
+        } else if (attributes != INVALID_FILE_ATTRIBUTES && common::hasAviExtension(path)) {
+            const std::wstring folder = listedFolder(common::beforeLastBackslash(path) + L"\\");
+            const std::wstring entry =
+                fileEntry(std::wstring_view(path).substr(path.rfind(L'\\') + 1), folder);
+            SendMessageW(item(List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+        } else {
+            refused.push_back(path);
+        }
+    }
+    if (refused.empty()) return;
+    constexpr std::size_t kNamed = 10;
+    std::wstring text = L"Only AVI files and folders can be added. Not added:\n";
+    for (std::size_t i = 0; i < refused.size() && i < kNamed; ++i) text += L"\n" + refused[i];
+    if (refused.size() > kNamed)
+        text += L"\n... and " + std::to_wstring(refused.size() - kNamed) + L" more";
+    services_.prompter.message(text, win::MessageIcon::None);
+}
+
 void FrmMain::failMerge(const std::wstring& message) {
     services_.prompter.message(message, win::MessageIcon::None);
 }
 
-void FrmMain::merge() {
+void FrmMain::select(std::size_t index) {
+    SendMessageW(item(List1), LB_SETCURSEL, index, 0);
+}
+
+bool FrmMain::nameInScript(const std::wstring& path, std::string& bytes) {
+    auto named = win::scriptPath(path);
+    if (!named) {
+        failMerge(win::unreadablePathMessage(path));
+        return false;
+    }
+    bytes = std::move(*named);
+    return true;
+}
+
+bool FrmMain::collectInputs(MergeCommand& command, std::vector<std::wstring>& inputs) {
     const HWND list = item(List1);
     const auto count = static_cast<std::size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        // The walk through the list stops on the entry that fails.
+        const auto path = entryPath(listText(list, static_cast<LRESULT>(i)));
+        if (!path) {
+            select(i);
+            failMerge(kCompileFailed);
+            return false;
+        }
+        if (!nameInScript(*path, bytes)) {
+            select(i);
+            return false;
+        }
+        // Refused at the first file that does not fit, however long the list.
+        if (!command.add(bytes)) {
+            select(i);
+            failMerge(L"Too many files for one merge: the command would be longer than the " +
+                      std::to_wstring(kMaxCommandLine) +
+                      L" characters the command prompt reads.\n\nMerge fewer files at a time, "
+                      L"or files with shorter paths.");
+            return false;
+        }
+        inputs.push_back(*path);
+    }
+    return true;
+}
+
+bool FrmMain::outputSparesInputs(const std::wstring& outputPath,
+                                 const std::vector<std::wstring>& inputs) {
+    const auto output = fileIdOf(outputPath);
+    if (!output) return true;  // nothing there yet, so no input either
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const auto input = fileIdOf(inputs[i]);
+        if (input ? *input != *output : !samePath(inputs[i], outputPath)) continue;
+        select(i);
+        failMerge(
+            L"The merged file would be written over one of the files it is made "
+            L"from:\n\n" +
+            inputs[i] + L"\n\nChoose another output name.");
+        return false;
+    }
+    return true;
+}
+
+bool FrmMain::mayReplace(const std::wstring& outputPath) {
+    const DWORD attributes = GetFileAttributesW(outputPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        failMerge(L"The merged file cannot be written: a folder has its name.\n\n" + outputPath +
+                  L"\n\nChoose another output name.");
+        return false;
+    }
+    return services_.prompter.ask(L"The merged file already exists:\n\n" + outputPath +
+                                  L"\n\nReplace it?");
+}
+
+void FrmMain::merge() {
+    // The checks the user is told about first, in their order.
+    const auto count = static_cast<std::size_t>(SendMessageW(item(List1), LB_GETCOUNT, 0, 0));
     const std::wstring outputName = win::windowText(item(Text1));
     if (const MergeCheck check = checkMerge(count, win::windowText(item(Combo1)), outputName);
         check != MergeCheck::Passed) {
@@ -139,43 +289,34 @@ void FrmMain::merge() {
         return;
     }
 
-    constexpr wchar_t kFailed[] = L"Error while compiling script!";
+    // The host root and the merged file, as the script names them.
     const std::wstring hostRoot =
         win::readSetting(kSettingsApplication, kSettingsSection, kSettingsKey);
-    ScriptInput input;
-    const auto named = [&](const std::wstring& path, std::string& bytes) {
-        auto safe = win::scriptPath(path);
-        if (!safe)
-            failMerge(win::unreadablePathMessage(path));
-        else
-            bytes = std::move(*safe);
-        return safe.has_value();
-    };
-    if (!named(hostRoot, input.hostRoot) ||
-        !named(outputPathOf(outputFolder_, outputName), input.outputPath))
-        return;
-    input.inputPaths.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        // The walk through the list stops on an entry that fails, and ends on the last one.
-        SendMessageW(list, LB_SETCURSEL, i, 0);
-        const auto path = entryPath(listText(list, static_cast<LRESULT>(i)));
-        if (!path) return failMerge(kFailed);
-        if (!named(*path, input.inputPaths[i])) return;
-    }
-    const auto script = mergeScript(input);
-    if (!script) {
-        failMerge(L"Too many files for one merge: the command would be longer than the " +
-                  std::to_wstring(kMaxCommandLine) +
-                  L" characters the command prompt reads. Merge fewer files at a time.");
-        return;
-    }
+    const std::wstring outputPath = outputPathOf(outputFolder_, outputName);
+    std::string hostRootBytes, outputBytes;
+    if (!nameInScript(hostRoot, hostRootBytes) || !nameInScript(outputPath, outputBytes)) return;
+
+    // The inputs, in list order.
+    MergeCommand command(outputBytes);
+    std::vector<std::wstring> inputs;
+    if (!collectInputs(command, inputs)) return;
+
+    // The merged file never takes the place of one of its inputs.
+    if (!outputSparesInputs(outputPath, inputs)) return;
+
+    // Nor of another file, unless the user says so.
+    if (!mayReplace(outputPath)) return;
+
+    // Written, started, and the merger ends. A script that cannot be made leaves the selection
+    // as it was; the walk through the list ends on its last entry.
     const std::wstring scriptPath = scriptPathOf(hostRoot);
     win::JobScriptFile file;
-    if (file.create(scriptPath) != 0) return failMerge(kFailed);
-    file.write(*script);
-    if (file.close() != 0) return failMerge(kFailed);
+    if (file.create(scriptPath) != 0) return failMerge(kCompileFailed);
+    select(count - 1);
+    file.write(mergeScript(hostRootBytes, command));
+    if (file.close() != 0) return failMerge(kCompileFailed);
     if (services_.starter.startScript(startedPathOf(scriptPath), SW_SHOWNORMAL) != 0)
-        return failMerge(kFailed);
+        return failMerge(kCompileFailed);
     DestroyWindow(hwnd());
 }
 
@@ -201,6 +342,9 @@ LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     return 0;
             }
             break;
+        case WM_DROPFILES:
+            drop(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_DESTROY:
             services_.endProgram();
             return 0;

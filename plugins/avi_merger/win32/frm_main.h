@@ -3,7 +3,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "merge_script.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/window_builder.h"
@@ -36,12 +38,15 @@ class FrmMain : public win::Form {
 
     explicit FrmMain(Services services);
 
+    // What a folder that cannot be listed leads to: the run-time error report, after which the
+    // program ends (start-up, Add), or a message (a drop).
+    enum class OnFailure { EndProgram, Tell };
+
     // Creates the window hidden.
     bool create();
-    // Appends the AVI files of the folder to the list and makes it the output folder. When the
-    // folder cannot be listed, the run-time error report is shown (the program then ends) and
-    // false comes back.
-    bool loadFolder(const std::wstring& path);
+    // Appends the AVI files of the folder to the list and makes it the output folder. False,
+    // after the report or message, when the folder cannot be listed.
+    bool loadFolder(const std::wstring& path, OnFailure onFailure = OnFailure::EndProgram);
     // The folder loaded last: where the merged file goes.
     const std::wstring& outputFolder() const { return outputFolder_; }
 
@@ -50,8 +55,16 @@ class FrmMain : public win::Form {
     void move(int by);
     void removeSelected();
     void add();
+    void drop(HDROP files);
+    // Merge and its steps; each step that fails has told the user why, and merge stops.
     void merge();
+    bool nameInScript(const std::wstring& path, std::string& bytes);
+    bool collectInputs(MergeCommand& command, std::vector<std::wstring>& inputs);
+    bool outputSparesInputs(const std::wstring& outputPath,
+                            const std::vector<std::wstring>& inputs);
+    bool mayReplace(const std::wstring& outputPath);
     void failMerge(const std::wstring& message);
+    void select(std::size_t index);
 
     Services services_;
     std::wstring outputFolder_;

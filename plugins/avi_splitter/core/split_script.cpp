@@ -80,16 +80,18 @@ void appendTime(std::string& out, std::wstring_view time) {
     for (std::size_t i = 0; i < time.size(); ++i) out[at + i] = static_cast<char>(time[i]);
 }
 
-// -endpos beside -ss: appends end - start as hh:mm:ss[.frac]; false, appending nothing, when
-// either does not read as a time or end does not lie after start.
-bool appendPartLength(std::string& out, std::wstring_view start, std::wstring_view end) {
+enum class Length { Appended, Unreadable, NotAfter };
+
+// -endpos beside -ss: appends end - start as hh:mm:ss[.frac]; appends nothing when either does
+// not read as a time or end does not lie after start, and says which.
+Length appendPartLength(std::string& out, std::wstring_view start, std::wstring_view end) {
     const auto s = readTime(start);
     const auto e = readTime(end);
-    if (!s || !e) return false;
+    if (!s || !e) return Length::Unreadable;
     const int digits =
         s->fractionDigits > e->fractionDigits ? s->fractionDigits : e->fractionDigits;
     const std::int64_t length = scaled(*e, digits) - scaled(*s, digits);
-    if (length <= 0) return false;
+    if (length <= 0) return Length::NotAfter;
     std::int64_t unit = 1;
     for (int i = 0; i < digits; ++i) unit *= 10;
     const std::int64_t seconds = length / unit;
@@ -102,13 +104,13 @@ bool appendPartLength(std::string& out, std::wstring_view start, std::wstring_vi
         out += '.';
         appendPadded(out, length % unit, digits);
     }
-    return true;
+    return Length::Appended;
 }
 
 constexpr std::wstring_view kLineHead = L"Split From [";
 constexpr std::wstring_view kLineMiddle = L"] To [";
 
-// The times of a line that passed checkPartLines: it reads back, and neither time holds a
+// The times of a line that passed the line checks: it reads back, and neither time holds a
 // bracket, so the first ']' after the head ends the start.
 PartTimes timesOfCheckedLine(std::wstring_view line) {
     const std::size_t startEnd = line.find(L']', kLineHead.size());
@@ -126,6 +128,42 @@ bool readsBack(std::wstring_view line, const PartTimes& t) {
            line.substr(kLineHead.size(), t.start.size()) == t.start &&
            line.substr(middleAt, kLineMiddle.size()) == kLineMiddle &&
            line.substr(middleAt + kLineMiddle.size(), t.end.size()) == t.end && line.back() == L']';
+}
+
+// What every command line shares: the encoder with the input, and the head of the output.
+struct CommandPieces {
+    std::string head;        // mencoder "input" -ovc copy -oac copy
+    std::string outputHead;  //  -o "folder\part_
+};
+
+CommandPieces commandPieces(const ScriptInput& input) {
+    CommandPieces p{"mencoder \"", " -o \""};
+    common::appendDoublingPercent(p.head, input.inputPath);
+    p.head += "\" -ovc copy -oac copy ";
+    common::appendDoublingPercent(p.outputHead, input.outputFolder);
+    p.outputHead += "\\part_ ";
+    return p;
+}
+
+// The command line of part i + 1 of a line that passed the line checks, without its line end.
+void composeCommand(std::string& line, const CommandPieces& pieces, const PartTimes& t,
+                    std::size_t i) {
+    const bool hasStart = t.start != kStartMarker;
+    const bool hasEnd = t.end != kEndMarker;
+    line = pieces.head;
+    if (hasStart) {
+        line += "-ss ";
+        appendTime(line, t.start);
+    }
+    if (hasEnd) {
+        line += " -endpos ";
+        // Beside -ss the encoder reads -endpos as a length, not as an end position.
+        if (!hasStart || appendPartLength(line, t.start, t.end) != Length::Appended)
+            appendTime(line, t.end);
+    }
+    line += pieces.outputHead;
+    appendPadded(line, static_cast<std::int64_t>(i + 1), 1);
+    line += ".avi\"";
 }
 
 }  // namespace
@@ -179,7 +217,7 @@ bool isPassableTime(std::wstring_view time) {
 
 std::optional<std::wstring> partLength(std::wstring_view start, std::wstring_view end) {
     std::string length;
-    if (!appendPartLength(length, start, end)) return std::nullopt;
+    if (appendPartLength(length, start, end) != Length::Appended) return std::nullopt;
     return std::wstring(length.begin(), length.end());
 }
 
@@ -192,8 +230,11 @@ ScriptPlace scriptPlace(std::wstring_view programFolder, std::wstring_view input
     return place;
 }
 
-std::optional<ScriptRefusal> checkPartLines(std::span<const std::wstring> partLines) {
+std::optional<ScriptRefusal> checkScript(const ScriptInput& input) {
+    const auto& partLines = input.partLines;
     if (partLines.size() > common::kMaxCount16) return TooManyParts{};
+    const CommandPieces pieces = commandPieces(input);
+    std::string command, length;
     for (std::size_t i = 0; i < partLines.size(); ++i) {
         const std::wstring_view line = partLines[i];
         const std::size_t number = i + 1;
@@ -204,6 +245,13 @@ std::optional<ScriptRefusal> checkPartLines(std::span<const std::wstring> partLi
             return UnpassableTime{number, std::wstring(t.start)};
         if (t.end != kEndMarker && !isPassableTime(t.end))
             return UnpassableTime{number, std::wstring(t.end)};
+        // The encoder would take such an -endpos as a length: a wrong part, silently.
+        length.clear();
+        if (t.start != kStartMarker && t.end != kEndMarker &&
+            appendPartLength(length, t.start, t.end) == Length::NotAfter)
+            return EndNotAfterStart{number, std::wstring(t.start), std::wstring(t.end)};
+        composeCommand(command, pieces, t, i);
+        if (command.size() > kMaxCommandLine) return CommandTooLong{number};
     }
     return std::nullopt;
 }
@@ -219,37 +267,16 @@ void composeSplitScript(const ScriptInput& input,
     line += common::kLineEnd;
     write(line);
 
-    std::string head = "mencoder \"";
-    common::appendDoublingPercent(head, input.inputPath);
-    head += "\" -ovc copy -oac copy ";
-    std::string outputHead = " -o \"";
-    common::appendDoublingPercent(outputHead, input.outputFolder);
-    outputHead += "\\part_ ";
-
+    const CommandPieces pieces = commandPieces(input);
     for (std::size_t i = 0; i < input.partLines.size(); ++i) {
-        const PartTimes t = timesOfCheckedLine(input.partLines[i]);
-        const bool hasStart = t.start != kStartMarker;
-        const bool hasEnd = t.end != kEndMarker;
-        line = head;
-        if (hasStart) {
-            line += "-ss ";
-            appendTime(line, t.start);
-        }
-        if (hasEnd) {
-            line += " -endpos ";
-            // Beside -ss the encoder reads -endpos as a length, not as an end position.
-            if (!hasStart || !appendPartLength(line, t.start, t.end)) appendTime(line, t.end);
-        }
-        line += outputHead;
-        appendPadded(line, static_cast<std::int64_t>(i + 1), 1);
-        line += ".avi\"";
+        composeCommand(line, pieces, timesOfCheckedLine(input.partLines[i]), i);
         line += common::kLineEnd;
         write(line);
     }
 }
 
 std::variant<std::string, ScriptRefusal> splitScript(const ScriptInput& input) {
-    if (auto refusal = checkPartLines(input.partLines)) return *std::move(refusal);
+    if (auto refusal = checkScript(input)) return *std::move(refusal);
     std::string script;
     composeSplitScript(input, [&script](std::string_view line) { script += line; });
     return script;

@@ -45,6 +45,7 @@ bool isPassableTime(std::wstring_view time);
 
 // -endpos for a closed part: the length end - start written hh:mm:ss[.frac], when both read as
 // [[h:]m:]s[.frac] with decimal fields and end lies after start; nothing otherwise.
+// (checkScript refuses a part whose times both read but whose end does not lie after its start.)
 std::optional<std::wstring> partLength(std::wstring_view start, std::wstring_view end);
 
 // Where things go, derived from the program folder and the input path.
@@ -67,22 +68,40 @@ struct ScriptInput {
     std::span<const std::wstring> partLines;
 };
 
+// The command interpreter reads no longer line than this.
+inline constexpr std::size_t kMaxCommandLine = 8191;
+
 // Why a part list cannot become a script.
-struct TooManyParts {};   // more than 32767 entries
+struct TooManyParts {  // more than 32767 entries
+    bool operator==(const TooManyParts&) const = default;
+};
 struct PartLineTooLong {  // more than 32767 characters
     std::size_t partNumber;
+    bool operator==(const PartLineTooLong&) const = default;
 };
 struct UnpassableTime {  // a time that cannot stand unquoted, or a line that does not read back
     std::size_t partNumber;
     std::wstring time;
+    bool operator==(const UnpassableTime&) const = default;
 };
-using ScriptRefusal = std::variant<TooManyParts, PartLineTooLong, UnpassableTime>;
+struct EndNotAfterStart {  // both read as times, and the end is not the later
+    std::size_t partNumber;
+    std::wstring start, end;
+    bool operator==(const EndNotAfterStart&) const = default;
+};
+struct CommandTooLong {  // the part's command is longer than the interpreter reads
+    std::size_t partNumber;
+    bool operator==(const CommandTooLong&) const = default;
+};
+using ScriptRefusal =
+    std::variant<TooManyParts, PartLineTooLong, UnpassableTime, EndNotAfterStart, CommandTooLong>;
 
-// Why the part lines cannot become a script; nothing when they can.
-std::optional<ScriptRefusal> checkPartLines(std::span<const std::wstring> partLines);
+// Why the script cannot be written as the user means it; nothing when it can. The first part
+// that cannot is the one named.
+std::optional<ScriptRefusal> checkScript(const ScriptInput& input);
 
 // Hands the script's bytes to write, a line (CR LF included) at a time, so that a long script
-// needs no buffer of its size. The part lines must have passed checkPartLines.
+// needs no buffer of its size. The input must have passed checkScript.
 void composeSplitScript(const ScriptInput& input,
                         const std::function<void(std::string_view)>& write);
 

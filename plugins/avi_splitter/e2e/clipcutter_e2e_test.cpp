@@ -44,7 +44,8 @@ TEST(ClipcutterE2e, SplitsAnAwkwardlyNamedFileIntoTheTypedParts) {
     };
 
     const TempFolder temp;
-    const fs::path host = temp.path() / L"host";
+    // The command interpreter expands %windir% in what it is asked to run, quoted or not.
+    const fs::path host = temp.path() / L"host %windir%";
     const fs::path inputFolder = temp.path() / L"m\u00e9dia 100% & more";
     const fs::path input = inputFolder / L"my clip.avi";
     std::error_code error;

@@ -62,7 +62,8 @@ bool DlgAdd::create() {
     return true;
 }
 
-void DlgAdd::show() {
+void DlgAdd::show(HWND beside) {
+    if (!IsWindowVisible(hwnd())) win::placeBeside(hwnd(), beside);
     ShowWindow(hwnd(), SW_SHOW);
     SetForegroundWindow(hwnd());
 }

@@ -40,8 +40,8 @@ class DlgAdd : public win::Form {
 
     // Creates the dialog hidden, with its initial values.
     bool create();
-    // Shows it, or brings it forward when it is already visible.
-    void show();
+    // Shows it beside the given window, or brings it forward where it is when already visible.
+    void show(HWND beside);
 
   private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;

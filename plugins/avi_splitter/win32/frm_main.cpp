@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "core/file_names.h"
 #include "split_script.h"
 #include "win32/job_script_file.h"
 
@@ -21,9 +22,16 @@ constexpr win::ControlSpec kControls[] = {
     {FrmMain::Label2, ControlKind::Label,
      L"1. Open File (AVI Only, convert with Movarix first if not AVI)", 4, 48, 359, 15},
     {FrmMain::Command1, ControlKind::Button, L"Browse", 22, 68, 95, 21},
-    {FrmMain::lb_path, ControlKind::Label, L"Path", 120, 66, 273, 33},
+    {FrmMain::lb_path, ControlKind::PathLabel, L"Path", 120, 66, 273, 33},
     {FrmMain::Label4, ControlKind::Label, L"2. Add Parts to split", 4, 106, 359, 15},
-    {FrmMain::List1, ControlKind::ListBox, L"", 24, 126, 299, 134},
+    {.id = FrmMain::List1,
+     .kind = ControlKind::ListBox,
+     .text = L"",
+     .left = 24,
+     .top = 126,
+     .width = 299,
+     .height = 134,
+     .deletePresses = FrmMain::Command3},
     {FrmMain::Command2, ControlKind::Button, L"Add Part", 326, 152, 67, 23},
     {FrmMain::Command3, ControlKind::Button, L"Remove", 326, 184, 67, 23},
     {FrmMain::Command4, ControlKind::Button, L"Start!", 12, 268, 121, 19},
@@ -37,13 +45,12 @@ constexpr win::FormSpec kForm = {
     398,
     294,
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-    0,
+    WS_EX_ACCEPTFILES,
     kIcon,
 };
 
 // Room for the longest path the system can name.
 constexpr std::size_t kFileNameCapacity = 32768;
-
 
 }  // namespace
 
@@ -80,7 +87,31 @@ void FrmMain::browse() {
         services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);
         return;
     }
-    SetWindowTextW(item(lb_path), lastFile_.c_str());
+    chooseInputFile(lastFile_);
+}
+
+void FrmMain::chooseInputFile(const std::wstring& path) {
+    // The file-open dialog offers it next time, as it does its own last choice.
+    lastFile_ = path;
+    SetWindowTextW(item(lb_path), path.c_str());
+}
+
+void FrmMain::drop(HDROP files) {
+    const std::vector<std::wstring> paths = win::droppedPaths(files);
+    if (paths.size() != 1) {
+        services_.prompter.message(L"Drop one AVI file at a time: the splitter cuts one file.",
+                                   win::MessageIcon::None);
+        return;
+    }
+    const std::wstring& path = paths[0];
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        !common::hasAviExtension(path)) {
+        services_.prompter.message(L"Only an AVI file can be split:\n\n" + path,
+                                   win::MessageIcon::None);
+        return;
+    }
+    chooseInputFile(path);
 }
 
 void FrmMain::addPart() {
@@ -94,7 +125,7 @@ void FrmMain::addPart() {
         }
         dlgAdd_ = std::move(dialog);
     }
-    dlgAdd_->show();
+    dlgAdd_->show(hwnd());
 }
 
 void FrmMain::appendPart(const std::wstring& line) {
@@ -120,15 +151,50 @@ void FrmMain::remove() {
     parts_.erase(parts_.begin() + selected);
 }
 
+void FrmMain::refuseStart(const ScriptRefusal& refusal) {
+    if (std::holds_alternative<TooManyParts>(refusal)) {
+        services_.prompter.runtimeError(win::RuntimeError::other(
+            L"Start!", L"Overflow: the part list holds more than 32767 parts."));
+        return;
+    }
+    std::size_t number = 0;
+    std::wstring text;
+    if (const auto* r = std::get_if<UnpassableTime>(&refusal)) {
+        number = r->partNumber;
+        text = L"cannot be passed to the encoder: \"" + r->time +
+               L"\".\n\nA time may hold only letters, digits and the characters . : + -";
+    } else if (const auto* r = std::get_if<EndNotAfterStart>(&refusal)) {
+        number = r->partNumber;
+        text = L"does not end after it starts: from " + r->start + L" to " + r->end +
+               L".\n\nThe encoder would cut another range. Remove the part and add it with an "
+               L"end after its start.";
+    } else if (const auto* r = std::get_if<CommandTooLong>(&refusal)) {
+        number = r->partNumber;
+        text = L"cannot be passed to the encoder: its command would be longer than the " +
+               std::to_wstring(kMaxCommandLine) +
+               L" characters the command prompt reads.\n\nShorten its times or the path of the "
+               L"input file.";
+    } else if (const auto* r = std::get_if<PartLineTooLong>(&refusal)) {
+        number = r->partNumber;
+    }
+    // The part the message names is the one selected, so that Remove takes that one.
+    SendMessageW(item(List1), LB_SETCURSEL, number - 1, 0);
+    if (text.empty()) {
+        services_.prompter.runtimeError(win::RuntimeError::other(
+            L"Start!",
+            L"Overflow: part " + std::to_wstring(number) + L" is longer than 32767 characters."));
+        return;
+    }
+    services_.prompter.message(L"Part " + std::to_wstring(number) + L" " + text,
+                               win::MessageIcon::None);
+}
+
 void FrmMain::startSplit() {
     const std::wstring inputPath = win::windowText(item(lb_path));
     if (inputPath == kNoFileCaption) {
         services_.prompter.message(L"You did not select a file!", win::MessageIcon::None);
         return;
     }
-    // The walk through the list ends on its last entry.
-    if (!parts_.empty()) SendMessageW(item(List1), LB_SETCURSEL, parts_.size() - 1, 0);
-
     const ScriptPlace place = scriptPlace(services_.programFolder, inputPath);
     ScriptInput input;
     for (auto [from, to] :
@@ -143,23 +209,13 @@ void FrmMain::startSplit() {
         *to = std::move(*bytes);
     }
     input.partLines = parts_;
-
-    if (const auto refusal = checkPartLines(parts_)) {
-        if (const auto* bad = std::get_if<UnpassableTime>(&*refusal)) {
-            services_.prompter.message(
-                L"Part " + std::to_wstring(bad->partNumber) +
-                    L" cannot be passed to the encoder: \"" + bad->time +
-                    L"\".\n\nA time may hold only letters, digits and the characters . : + -",
-                win::MessageIcon::None);
-            return;
-        }
-        const auto* tooLong = std::get_if<PartLineTooLong>(&*refusal);
-        services_.prompter.runtimeError(win::RuntimeError::other(
-            L"Start!", tooLong ? L"Overflow: part " + std::to_wstring(tooLong->partNumber) +
-                                     L" is longer than 32767 characters."
-                               : L"Overflow: the part list holds more than 32767 parts."));
+    if (const auto refusal = checkScript(input)) {
+        refuseStart(*refusal);
         return;
     }
+    // The walk through the list ends on its last entry.
+    if (!parts_.empty()) SendMessageW(item(List1), LB_SETCURSEL, parts_.size() - 1, 0);
+
     win::JobScriptFile script;
     DWORD error = script.create(place.scriptPath);
     if (error == 0) {
@@ -197,6 +253,9 @@ LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     return 0;
             }
             break;
+        case WM_DROPFILES:
+            drop(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_DESTROY:
             // Closing the main window ends the program: the Add Part dialog goes with it.
             dlgAdd_.reset();

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "dlg_add.h"
+#include "split_script.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/window_builder.h"
@@ -48,10 +49,15 @@ class FrmMain : public win::Form {
   private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void browse();
+    // Where a file becomes the input, whether chosen in the file-open dialog or dropped.
+    void chooseInputFile(const std::wstring& path);
+    void drop(HDROP files);
     void addPart();
     void appendPart(const std::wstring& line);
     void remove();
     void startSplit();
+    // Says why Start! writes nothing, with the part it names selected.
+    void refuseStart(const ScriptRefusal& refusal);
 
     Services services_;
     std::unique_ptr<DlgAdd> dlgAdd_;

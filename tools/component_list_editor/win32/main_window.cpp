@@ -12,22 +12,37 @@ namespace {
 
 using win::ControlKind;
 
-// In tab order: the four boxes, then "+"; the labels between never take the focus.
+// In tab order: the four boxes, then "+"; each label just before its box, so that screen readers
+// name the box by it.
 constexpr win::ControlSpec kControls[] = {
-    {Main::Text1, ControlKind::TextBox, L"", 6, 24, 239, 19, 0, 1},
-    {Main::Text2, ControlKind::TextBox, L"", 6, 66, 239, 19, 0, 1},
-    {Main::Text3, ControlKind::TextBox, L"", 6, 106, 451, 19},
-    {Main::Text4, ControlKind::TextBox, L"", 6, 146, 451, 19},
-    {Main::Command2, ControlKind::Button, L"+", 468, 226, 35, 33},
     {Main::Label1, ControlKind::Label,
      L"Check Type: 1-App.Path + Folder 2-Folder 3-App.path + File 4-File", 6, 8, 495, 13},
+    {Main::Text1, ControlKind::TextBox, L"", 6, 24, 239, 19, 0, 1},
     {Main::Label2, ControlKind::Label,
      L"Warning Level: 1-Critical Folder 2-Create App.Path + Name 3-Create Name 4-Codec Missing", 6,
      50, 495, 13},
+    {Main::Text2, ControlKind::TextBox, L"", 6, 66, 239, 19, 0, 1},
     {Main::Label3, ControlKind::Label, L"Description", 6, 90, 495, 13},
-    {Main::List1, ControlKind::ListBox, L"", 4, 170, 451, 199},
-    {Main::Command1, ControlKind::Button, L"X", 468, 176, 35, 33},
+    {Main::Text3, ControlKind::TextBox, L"", 6, 106, 451, 19},
     {Main::Label4, ControlKind::Label, L"Path", 6, 130, 495, 13},
+    {.id = Main::Text4,
+     .kind = ControlKind::TextBox,
+     .text = L"",
+     .left = 6,
+     .top = 146,
+     .width = 451,
+     .height = 19,
+     .enterPresses = Main::Command2},
+    {Main::Command2, ControlKind::Button, L"+", 468, 226, 35, 33},
+    {.id = Main::List1,
+     .kind = ControlKind::ListBox,
+     .text = L"",
+     .left = 4,
+     .top = 170,
+     .width = 451,
+     .height = 199,
+     .deletePresses = Main::Command1},
+    {Main::Command1, ControlKind::Button, L"X", 468, 176, 35, 33},
     {Main::Command3, ControlKind::Button, L"Top", 468, 274, 35, 33},
     {Main::Command4, ControlKind::Button, L"Norm", 468, 316, 35, 33},
 };

@@ -72,9 +72,17 @@ TEST(MergeCheck, ChecksInOrder) {
     EXPECT_EQ(checkMessage(MergeCheck::InvalidName), L"Output name invalid!");
 }
 
+// The script for a host root, an output and the inputs, all of which fit.
+std::string scriptFor(std::string_view hostRoot, std::string_view output,
+                      const std::vector<std::string>& inputs) {
+    MergeCommand command(output);
+    for (const auto& input : inputs) EXPECT_TRUE(command.add(input)) << input;
+    return mergeScript(hostRoot, command);
+}
+
 TEST(MergeScript, ReproducesTheHostsExample) {
     EXPECT_EQ(
-        mergeScript({"C:\\Conv", "D:\\Video\\holiday.avi", {"D:\\Video\\a.avi", "D:\\Video\\b.avi"}}),
+        scriptFor("C:\\Conv", "D:\\Video\\holiday.avi", {"D:\\Video\\a.avi", "D:\\Video\\b.avi"}),
         "C:\r\n"
         "cd \"C:\\Conv\\bin\\\"\r\n"
         "mencoder -o \"D:\\Video\\holiday.avi\" -ovc copy -oac copy \"D:\\Video\\a.avi\" "
@@ -84,41 +92,59 @@ TEST(MergeScript, ReproducesTheHostsExample) {
 
 TEST(MergeScript, Lines) {
     struct Case {
-        ScriptInput input;
+        std::string hostRoot, output;
+        std::vector<std::string> inputs;
         std::string script;
     };
     const Case cases[] = {
         // No host root setting: an empty drive line, and the cd names "\bin\".
-        {{"", "E:\\ my clip .avi", {"E:\\\\a.avi"}},
+        {"",
+         "E:\\ my clip .avi",
+         {"E:\\\\a.avi"},
          "\r\ncd \"\\bin\\\"\r\nmencoder -o \"E:\\ my clip .avi\" -ovc copy -oac copy "
          "\"E:\\\\a.avi\" \r\npause\r\n"},
         // A quote in the host root stays in the cd line (and in the path the file is made at).
-        {{"C:\\Co\"nv", "D:\\x.avi.avi", {"D:\\a.avi", "D:\\a.avi"}},
-         "C:\r\ncd \"C:\\Co\"nv\\bin\\\"\r\nmencoder -o \"D:\\x.avi.avi\" -ovc copy -oac copy "
+        {"C:\\Co\"nv",
+         "D:\\x.avi",
+         {"D:\\a.avi", "D:\\a.avi"},
+         "C:\r\ncd \"C:\\Co\"nv\\bin\\\"\r\nmencoder -o \"D:\\x.avi\" -ovc copy -oac copy "
          "\"D:\\a.avi\" \"D:\\a.avi\" \r\npause\r\n"},
-        {{"C:\\100%", "D:\\%x%\\50%.avi", {"D:\\%x%\\%a.avi"}},
+        {"C:\\100%",
+         "D:\\%x%\\50%.avi",
+         {"D:\\%x%\\%a.avi"},
          "C:\r\ncd \"C:\\100%%\\bin\\\"\r\nmencoder -o \"D:\\%%x%%\\50%%.avi\" -ovc copy -oac "
          "copy \"D:\\%%x%%\\%%a.avi\" \r\npause\r\n"},
     };
-    for (const auto& c : cases) EXPECT_EQ(mergeScript(c.input), c.script);
+    for (const auto& c : cases) EXPECT_EQ(scriptFor(c.hostRoot, c.output, c.inputs), c.script);
     EXPECT_EQ(scriptPathOf(L"C:\\Co\"nv"), L"C:\\Co\"nv\\tmp\\merge.bat");
     EXPECT_EQ(startedPathOf(L"C:\\Co\"nv\\tmp\\merge.bat"), L"C:\\Conv\\tmp\\merge.bat");
     EXPECT_EQ(scriptPathOf(L""), L"\\tmp\\merge.bat");
-    EXPECT_EQ(outputPathOf(L"E:", L" my clip "), L"E:\\ my clip .avi");
-    EXPECT_EQ(outputPathOf(L"D:\\", L"x.avi"), L"D:\\\\x.avi.avi");
 }
 
-TEST(MergeScript, RefusesACommandTheInterpreterCannotRead) {
-    ScriptInput input{"C:\\Conv", "D:\\V\\out.avi", {}};
-    const std::string path = "D:\\V\\" + std::string(90, 'n') + ".avi";
-    while (mergeScript(input)) input.inputPaths.push_back(path);
-    // The longest command that still fits is one input fewer.
-    input.inputPaths.pop_back();
-    const auto script = mergeScript(input);
-    ASSERT_TRUE(script);
-    const auto start = script->find("mencoder");
-    EXPECT_LE(script->find("\r\n", start) - start, kMaxCommandLine);
-    EXPECT_GT(script->find("\r\n", start) - start + path.size() + 3, kMaxCommandLine);
+TEST(MergeScript, OutputPathGetsOneAviExtension) {
+    struct Case {
+        std::wstring folder, name, path;
+    };
+    const Case cases[] = {
+        {L"E:", L" my clip ", L"E:\\ my clip .avi"}, {L"D:\\", L"x.avi", L"D:\\\\x.avi"},
+        {L"D:\\V", L"x.AVI", L"D:\\V\\x.AVI"},       {L"D:\\V", L"x.avi ", L"D:\\V\\x.avi .avi"},
+        {L"D:\\V", L"x.avix", L"D:\\V\\x.avix.avi"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(outputPathOf(c.folder, c.name), c.path) << c.name;
+}
+
+TEST(MergeScript, TheCommandTakesInputsWhileTheInterpreterCanReadIt) {
+    const std::string path = "D:\\V\\" + std::string(90, 'n') + "%.avi";
+    MergeCommand command("D:\\V\\out.avi");
+    std::size_t taken = 0;
+    while (command.add(path)) ++taken;
+    // The one refused would have crossed the limit, and left the command as it was.
+    const std::size_t piece = path.size() + 1 + 3;  // the doubled '%', two quotes and a space
+    EXPECT_LE(command.text().size(), kMaxCommandLine);
+    EXPECT_GT(command.text().size() + piece, kMaxCommandLine);
+    EXPECT_EQ(
+        command.text().size(),
+        std::string("mencoder -o \"D:\\V\\out.avi\" -ovc copy -oac copy ").size() + taken * piece);
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "frm_main.h"
 #include "merge_script.h"
 #include "win32/settings_store.h"
+#include "win32/tests/painted_window.h"
+#include "win32/tests/saved_setting.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipjoiner {
@@ -93,12 +95,65 @@ class Merger : public testing::Test {
                folder.filename().wstring() == text;
     }
 
+    // The host root the tests write is put back as it was, before SetUp and after TearDown.
+    const win::testing::SavedSetting savedHostRoot_{L"Software\\movarix\\plugins", L"tmp"};
     fs::path root_;
     win::testing::RecordingPrompter prompter_;
     win::testing::RecordingStarter starter_;
     int ended_ = 0;
     std::unique_ptr<FrmMain> frm_;
 };
+
+TEST(SavedSetting, PutsBackWhatTheTestFound) {
+    const std::wstring application = L"movarix-test-" + std::to_wstring(GetCurrentProcessId());
+    const std::wstring key = L"Software\\" + application + L"\\plugins";
+    // The setting as a test finds it: no key, a key without the value, a string, a number.
+    struct Case {
+        bool key;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    const Case cases[] = {{false, REG_NONE, {}},
+                          {true, REG_NONE, {}},
+                          {true, REG_SZ, {'h', 0, 'o', 0, 0, 0}},
+                          {true, REG_DWORD, {7, 0, 0, 0}}};
+    const auto found = [&] {
+        Case now{false, REG_NONE, {}};
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS)
+            return now;
+        now.key = true;
+        DWORD size = 64;
+        now.data.resize(size);
+        if (RegQueryValueExW(opened, L"tmp", nullptr, &now.type, now.data.data(), &size) !=
+            ERROR_SUCCESS)
+            now.type = REG_NONE;
+        now.data.resize(now.type == REG_NONE ? 0 : size);
+        RegCloseKey(opened);
+        return now;
+    };
+    for (const auto& c : cases) {
+        if (c.key) {
+            HKEY created = nullptr;
+            RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &created, nullptr);
+            if (c.type != REG_NONE)
+                RegSetValueExW(created, L"tmp", 0, c.type, c.data.data(),
+                               static_cast<DWORD>(c.data.size()));
+            RegCloseKey(created);
+        }
+        {
+            const win::testing::SavedSetting saved(key, L"tmp");
+            ASSERT_EQ(win::writeSetting(application, L"plugins", L"tmp", L"C:\\test"), 0u);
+        }
+        const Case now = found();
+        EXPECT_EQ(now.key, c.key);
+        EXPECT_EQ(now.type, c.type);
+        EXPECT_EQ(now.data, c.data);
+        RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + application).c_str());
+        RegDeleteKeyW(HKEY_CURRENT_USER, (L"Software\\" + application).c_str());
+    }
+}
 
 TEST_F(Merger, StartsWithTheAviFilesOfAQuotedFolderWithSpaces) {
     EXPECT_EQ(win::windowText(frm_->hwnd()), L"AVI Merger");
@@ -113,10 +168,21 @@ TEST_F(Merger, StartsWithTheAviFilesOfAQuotedFolderWithSpaces) {
     EXPECT_EQ(SendMessageW(item(FrmMain::Combo1), CB_GETCOUNT, 0, 0), 1);
     chooseCopy();
     EXPECT_EQ(win::windowText(item(FrmMain::Combo1)), L"Copy");
+    EXPECT_EQ(win::testing::labelOf(item(FrmMain::Combo1)), L"Method:");
+    EXPECT_EQ(win::testing::labelOf(item(FrmMain::Text1)), L"Output Name:");
     RECT client;
     GetClientRect(frm_->hwnd(), &client);
-    EXPECT_EQ(client.right, MulDiv(373, frm_->dpi(), 96));
-    EXPECT_EQ(client.bottom, MulDiv(338, frm_->dpi(), 96));
+    EXPECT_GE(client.right, MulDiv(373, frm_->dpi(), 96));
+    EXPECT_GE(client.bottom, MulDiv(338, frm_->dpi(), 96));
+}
+
+TEST_F(Merger, EveryCaptionShowsWholeAt96And144Dpi) {
+    for (UINT dpi : win::testing::kCheckedDpis) {
+        win::testing::changeDpi(frm_->hwnd(), dpi);
+        EXPECT_EQ(win::testing::paintedFaults(frm_->hwnd(), frm_->dpi()),
+                  std::vector<std::wstring>{})
+            << dpi << " DPI";
+    }
 }
 
 TEST_F(Merger, UpDownAndXMoveAndRemoveTheSelectedEntry) {
@@ -125,21 +191,31 @@ TEST_F(Merger, UpDownAndXMoveAndRemoveTheSelectedEntry) {
                c = entryOf(more() / L"c.avi");
     struct Case {
         LRESULT selectBefore;
-        int button;
+        int button;  // or kDeleteKey, pressed in the list
         std::vector<std::wstring> list;
         LRESULT selectAfter;
     };
+    constexpr int kDeleteKey = 0;
     const Case cases[] = {
-        {-1, FrmMain::Command1, {a, b, c}, LB_ERR}, {-1, FrmMain::Command2, {a, b, c}, LB_ERR},
-        {-1, FrmMain::Command4, {a, b, c}, LB_ERR}, {0, FrmMain::Command1, {a, b, c}, 0},
-        {2, FrmMain::Command2, {a, b, c}, 2},       {0, FrmMain::Command2, {b, a, c}, 1},
-        {1, FrmMain::Command2, {b, c, a}, 2},       {2, FrmMain::Command1, {b, a, c}, 1},
-        {0, FrmMain::Command4, {a, c}, 0},          {1, FrmMain::Command4, {a}, LB_ERR},
+        {-1, FrmMain::Command1, {a, b, c}, LB_ERR},
+        {-1, FrmMain::Command2, {a, b, c}, LB_ERR},
+        {-1, FrmMain::Command4, {a, b, c}, LB_ERR},
+        {0, FrmMain::Command1, {a, b, c}, 0},
+        {2, FrmMain::Command2, {a, b, c}, 2},
+        {0, FrmMain::Command2, {b, a, c}, 1},
+        {1, FrmMain::Command2, {b, c, a}, 2},
+        {2, FrmMain::Command1, {b, a, c}, 1},
+        {0, FrmMain::Command4, {a, c}, 0},
+        {1, kDeleteKey, {a}, LB_ERR},
+        {-1, kDeleteKey, {a}, LB_ERR},
         {0, FrmMain::Command4, {}, LB_ERR},
     };
     for (const auto& step : cases) {
         select(step.selectBefore);
-        click(item(step.button));
+        if (step.button == kDeleteKey)
+            win::testing::pressKey(item(FrmMain::List1), VK_DELETE);
+        else
+            click(item(step.button));
         EXPECT_EQ(entries(), step.list) << step.button << " at " << step.selectBefore;
         EXPECT_EQ(selection(), step.selectAfter) << step.button << " at " << step.selectBefore;
     }
@@ -158,6 +234,37 @@ TEST_F(Merger, AddAppendsAFolderAndMakesItTheOutputFolder) {
                                          entryOf(more() / L"c.avi"), entryOf(videos() / L"a.avi"),
                                          entryOf(videos() / L"b.avi")}));
     EXPECT_EQ(frm_->outputFolder(), videos().wstring());
+    EXPECT_TRUE(prompter_.errors.empty());
+}
+
+TEST_F(Merger, DroppedFoldersAndAviFilesAreAddedInDropOrder) {
+    EXPECT_TRUE(GetWindowLongW(frm_->hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    const HWND list = item(FrmMain::List1);
+    const fs::path wide = root_ / L"Long" / (std::wstring(150, L'w') + L".AVI");
+    const fs::path notes = root_ / L"Long" / L"notes.txt";
+    fs::create_directories(wide.parent_path());
+    std::ofstream(wide) << "RIFF";
+    std::ofstream(notes) << "text";
+    for (std::size_t n = entries().size(); n > 0; --n) {
+        select(0);
+        win::testing::pressKey(list, VK_DELETE);
+    }
+    EXPECT_FALSE(win::testing::scrollsSideways(list));
+    win::testing::dropFiles(frm_->hwnd(), {wide.wstring()});
+    EXPECT_TRUE(win::testing::scrollsSideways(list));
+    select(0);
+    click(item(FrmMain::Command4));
+    EXPECT_FALSE(win::testing::scrollsSideways(list));
+
+    win::testing::dropFiles(frm_->hwnd(), {wide.wstring(), notes.wstring(), more().wstring(),
+                                           (videos() / L"b.avi").wstring()});
+    EXPECT_EQ(entries(), (std::vector<std::wstring>{entryOf(wide), entryOf(more() / L"c.avi"),
+                                                    entryOf(videos() / L"b.avi")}));
+    EXPECT_EQ(frm_->outputFolder(), more().wstring());  // as Add would
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{
+                  {L"Only AVI files and folders can be added. Not added:\n\n" + notes.wstring(),
+                   win::MessageIcon::None}}));
     EXPECT_TRUE(prompter_.errors.empty());
 }
 
@@ -182,21 +289,23 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
     }
     EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
 
-    // A host root without its tmp folder: the script cannot be created.
+    // A host root without its tmp folder: the script cannot be created, and the selection stays.
     setHostRoot((root_ / L"nowhere").wstring());
     chooseCopy();
     win::testing::type(item(FrmMain::Text1), L" my clip ");
     prompter_.messages.clear();
+    select(0);
     click(item(FrmMain::Command3));
     EXPECT_EQ(prompter_.messages,
               (std::vector<Message>{{L"Error while compiling script!", win::MessageIcon::None}}));
+    EXPECT_EQ(selection(), 0);
     EXPECT_TRUE(starter_.starts.empty());
     EXPECT_EQ(ended_, 0);
 
     setHostRoot(host().wstring());
     select(1);
     click(item(FrmMain::Command1));  // b before a
-    click(item(FrmMain::Command3));
+    win::testing::pressKey(item(FrmMain::Text1), VK_RETURN);
     const std::string h = host().string(), v = videos().string();
     EXPECT_EQ(win::testing::fileBytes(host() / L"tmp" / L"merge.bat"),
               h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + v +
@@ -207,6 +316,81 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
               std::make_pair((host() / L"tmp" / L"merge.bat").wstring(), SW_SHOWNORMAL));
     EXPECT_EQ(ended_, 1);
     EXPECT_EQ(frm_->hwnd(), nullptr);
+}
+
+TEST_F(Merger, MergeNeverWritesOverAnInputAndAsksBeforeReplacingAFile) {
+    std::ofstream(videos() / L"old.avi") << "an earlier merge";
+    chooseCopy();
+    struct Case {
+        std::wstring name;
+        bool answer;            // to "Replace it?", if asked
+        std::wstring message;   // what the user is told, if anything
+        std::wstring question;  // what the user is asked, if anything
+        LRESULT selection;      // afterwards
+        std::wstring merged;    // the output the script names, when it is written
+    };
+    const auto overInput = [&](const wchar_t* name) {
+        return L"The merged file would be written over one of the files it is made from:\n\n" +
+               (videos() / name).wstring() + L"\n\nChoose another output name.";
+    };
+    const auto replace = [&](const wchar_t* name) {
+        return L"The merged file already exists:\n\n" + (videos() / name).wstring() +
+               L"\n\nReplace it?";
+    };
+    const Case cases[] = {
+        {L"a", false, overInput(L"a.avi"), L"", 0, L""},
+        {L"B.avi", false, overInput(L"b.avi"), L"", 1, L""},
+        {L"old", false, L"", replace(L"old.avi"), 0, L""},
+        {L"old.AVI", true, L"", replace(L"old.AVI"), 1, L"old.AVI"},
+    };
+    for (const auto& c : cases) {
+        prompter_.messages.clear();
+        prompter_.questions.clear();
+        prompter_.answer = c.answer;
+        select(0);
+        win::testing::type(item(FrmMain::Text1), c.name);
+        click(item(FrmMain::Command3));
+        EXPECT_EQ(prompter_.messages.empty() ? L"" : prompter_.messages[0].text, c.message);
+        EXPECT_EQ(prompter_.questions.empty() ? L"" : prompter_.questions[0], c.question);
+        EXPECT_EQ(starter_.starts.size(), c.merged.empty() ? 0u : 1u) << c.name;
+        if (c.merged.empty()) {
+            EXPECT_EQ(selection(), c.selection) << c.name;
+            EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat")) << c.name;
+        } else {
+            const std::string script = win::testing::fileBytes(host() / L"tmp" / L"merge.bat");
+            const std::string out = (videos() / c.merged).string();
+            EXPECT_NE(script.find("mencoder -o \"" + out + "\" -ovc"), std::string::npos) << script;
+        }
+    }
+    EXPECT_EQ(win::testing::fileBytes(videos() / L"old.avi"), "an earlier merge");
+}
+
+TEST_F(Merger, AListTooLongForOneCommandIsRefusedAtTheFirstFileThatDoesNotFit) {
+    const HWND list = item(FrmMain::List1);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    for (int i = 0; i < 2000; ++i) {
+        const std::wstring entry = entryOf(videos() / (L"clip" + std::to_wstring(i) + L".avi"));
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    }
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"all");
+    click(item(FrmMain::Command3));
+    ASSERT_EQ(prompter_.messages.size(), 1u);
+    EXPECT_EQ(prompter_.messages[0].text.substr(0, 24), L"Too many files for one m");
+    // The command up to the selected entry is just over the limit.
+    const std::size_t command =
+        std::string("mencoder -o \"" + (videos() / L"all.avi").string() + "\" -ovc copy -oac copy ")
+            .size();
+    std::size_t length = command;
+    LRESULT first = 0;
+    for (const auto& e : entries()) {
+        length += entryPath(e)->size() + 3;
+        if (length > kMaxCommandLine) break;
+        ++first;
+    }
+    EXPECT_EQ(selection(), first);
+    EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
 }
 
 TEST_F(Merger, AnEmptyListIsTheFirstThingSaid) {

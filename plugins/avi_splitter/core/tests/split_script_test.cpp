@@ -64,12 +64,9 @@ TEST(SplitScript, CommandLinesPerPartForm) {
          "mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -o \"E:\\part_ 1.avi\""},
         {L"E:\\clip.avi", L"Split From [Start] To [1:5:]",
          "mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -endpos 1:5: -o \"E:\\part_ 1.avi\""},
-        // An end that does not read as a time, or lies before the start, is passed as typed.
+        // A time that does not read as one is passed as typed.
         {L"E:\\clip.avi", L"Split From [1:5:] To [00:00:09]",
          "mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 1:5: -endpos 00:00:09 -o "
-         "\"E:\\part_ 1.avi\""},
-        {L"E:\\clip.avi", L"Split From [00:00:09] To [00:00:08]",
-         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 00:00:09 -endpos 00:00:08 -o "
          "\"E:\\part_ 1.avi\""},
         {L"C:\\100% real\\a%b%.avi", L"Split From [00:00:01] To [End]",
          "mencoder \"C:\\100%% real\\a%%b%%.avi\" -ovc copy -oac copy -ss 00:00:01 -o "
@@ -110,27 +107,36 @@ TEST(SplitScript, PartsAreNumberedByListPosition) {
     EXPECT_NE(lines[13].find("\\part_ 12.avi\""), std::string::npos);
 }
 
-TEST(SplitScript, RefusesWhatCannotBeWrittenSafely) {
+TEST(SplitScript, RefusesTheFirstPartThatCannotBeWrittenAsMeant) {
+    const ScriptInput base = inputFor(L"D:\\H\\plugins", L"E:\\a.avi", {});
+    // The longest end an open-start part may have: its command is then 8191 characters.
+    const std::size_t room =
+        kMaxCommandLine -
+        scriptFor(L"E:\\a.avi", {L"Split From [Start] To [1]"}, L"D:\\H\\plugins")[2].size() + 1;
+    const std::wstring longest(room, L'1');
     struct Case {
         std::wstring part;
-        std::size_t partNumber;
-        std::wstring offending;
+        std::optional<ScriptRefusal> refusal;
     };
     const Case cases[] = {
-        {L"Split From [00:00:01] To [0 & calc]", 2, L"0 & calc"},
-        {L"Split From [1%PATH%] To [End]", 2, L"1%PATH%"},
-        {L"Split From [\"1\"] To [End]", 2, L"\"1\""},
-        {L"Split From [Start] To [1^2]", 2, L"1^2"},
+        {L"Split From [00:00:01] To [0 & calc]", UnpassableTime{2, L"0 & calc"}},
+        {L"Split From [1%PATH%] To [End]", UnpassableTime{2, L"1%PATH%"}},
+        {L"Split From [\"1\"] To [End]", UnpassableTime{2, L"\"1\""}},
+        {L"Split From [Start] To [1^2]", UnpassableTime{2, L"1^2"}},
         // A bracket typed into a field would make the line read back as other times.
-        {L"Split From [0:1]2:0] To [End]", 2, L"Split From [0:1]2:0] To [End]"},
+        {L"Split From [0:1]2:0] To [End]", UnpassableTime{2, L"Split From [0:1]2:0] To [End]"}},
+        // Beside -ss the encoder would read such an end as a length.
+        {L"Split From [00:00:09] To [00:00:08]", EndNotAfterStart{2, L"00:00:09", L"00:00:08"}},
+        {L"Split From [00:00:10] To [10]", EndNotAfterStart{2, L"00:00:10", L"10"}},
+        {L"Split From [Start] To [" + longest + L"]", std::nullopt},
+        {L"Split From [Start] To [" + longest + L"1]", CommandTooLong{2}},
     };
     for (const auto& c : cases) {
-        const std::vector<std::wstring> parts = {L"Split From [Start] To [End]", c.part};
-        const auto result = splitScript(inputFor(L"D:\\H\\plugins", L"E:\\a.avi", parts));
-        ASSERT_TRUE(std::holds_alternative<ScriptRefusal>(result)) << ascii(c.part);
-        const auto& refusal = std::get<UnpassableTime>(std::get<ScriptRefusal>(result));
-        EXPECT_EQ(refusal.partNumber, c.partNumber);
-        EXPECT_EQ(refusal.time, c.offending);
+        const std::vector<std::wstring> parts = {L"Split From [Start] To [End]", c.part,
+                                                 L"Split From [Start] To [0:0:0]"};
+        ScriptInput input = base;
+        input.partLines = parts;
+        EXPECT_EQ(checkScript(input), c.refusal) << c.part.substr(0, 60);
     }
 }
 

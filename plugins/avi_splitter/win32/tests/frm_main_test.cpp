@@ -4,10 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <fstream>
 
 #include "frm_main.h"
+#include "win32/job_script_file.h"
+#include "win32/tests/painted_window.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipcutter {
@@ -80,8 +84,8 @@ TEST_F(Splitter, WindowsAsDeclared) {
     EXPECT_EQ(win::windowText(frm_->hwnd()), L"Movarix Plugin ID:4401 - AVI Splitter");
     RECT client;
     GetClientRect(frm_->hwnd(), &client);
-    EXPECT_EQ(client.right, MulDiv(398, frm_->dpi(), 96));
-    EXPECT_EQ(client.bottom, MulDiv(294, frm_->dpi(), 96));
+    EXPECT_GE(client.right, MulDiv(398, frm_->dpi(), 96));
+    EXPECT_GE(client.bottom, MulDiv(294, frm_->dpi(), 96));
     EXPECT_EQ(win::testing::tabOrder(frm_->hwnd()),
               (std::vector<int>{FrmMain::Command1, FrmMain::List1, FrmMain::Command2,
                                 FrmMain::Command3, FrmMain::Command4}));
@@ -97,6 +101,50 @@ TEST_F(Splitter, WindowsAsDeclared) {
         (std::vector<int>{DlgAdd::OKButton, DlgAdd::CancelButton, DlgAdd::txt_hr, DlgAdd::txt_min,
                           DlgAdd::txt_sec, DlgAdd::txt_hr_end, DlgAdd::txt_min_end,
                           DlgAdd::txt_sec_end, DlgAdd::chk_end, DlgAdd::chk_start}));
+    EXPECT_EQ(win::testing::labelOf(dialogItem(DlgAdd::txt_hr)), L"Start:");
+    EXPECT_EQ(win::testing::labelOf(dialogItem(DlgAdd::txt_hr_end)), L"End:");
+}
+
+TEST_F(Splitter, AddPartOpensBesideTheMainWindowOnItsMonitor) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(frm_->hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT work = monitor.rcWork;
+    RECT main;
+    GetWindowRect(frm_->hwnd(), &main);
+    const LONG width = main.right - main.left;
+    // At the left of the screen the dialog opens to the right of the window, at the right to
+    // its left; the same dialog moves along when it opens again.
+    for (LONG left : {work.left + 10, work.right - width - 10}) {
+        SetWindowPos(frm_->hwnd(), nullptr, left, work.top + 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        GetWindowRect(frm_->hwnd(), &main);
+        click(item(FrmMain::Command2));
+        RECT dialog;
+        GetWindowRect(frm_->addDialog()->hwnd(), &dialog);
+        EXPECT_TRUE(dialog.left >= main.right || dialog.right <= main.left) << left;
+        EXPECT_TRUE(dialog.left >= work.left && dialog.right <= work.right &&
+                    dialog.top >= work.top && dialog.bottom <= work.bottom)
+            << left;
+        click(dialogItem(DlgAdd::CancelButton));
+    }
+}
+
+TEST_F(Splitter, EveryCaptionShowsWholeAt96And144Dpi) {
+    chooseFile(
+        L"C:\\Users\\somebody\\Videos\\Holidays 2023\\Summer at the lake\\"
+        L"Day three, evening by the fire.avi");
+    click(item(FrmMain::Command2));
+    const HWND dialog = frm_->addDialog()->hwnd();
+    for (UINT dpi : win::testing::kCheckedDpis) {
+        for (win::Form* form :
+             {static_cast<win::Form*>(frm_.get()), static_cast<win::Form*>(frm_->addDialog())}) {
+            win::testing::changeDpi(form->hwnd(), dpi);
+            EXPECT_EQ(win::testing::paintedFaults(form->hwnd(), form->dpi()),
+                      std::vector<std::wstring>{})
+                << win::windowText(form->hwnd()) << " at " << dpi << " DPI";
+        }
+    }
+    EXPECT_TRUE(IsWindowVisible(dialog));
 }
 
 TEST_F(Splitter, AddPartComposesLinesFromTheFields) {
@@ -154,7 +202,8 @@ TEST_F(Splitter, ClickIntoAFieldSelectsItsText) {
     EXPECT_EQ(to, 5u);
 }
 
-TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
+TEST_F(Splitter, RemoveAndDeleteNeedASelectionAndRenumberTheParts) {
+    const HWND list = item(FrmMain::List1);
     click(item(FrmMain::Command3));
     EXPECT_EQ(prompter_.messages,
               (std::vector<Message>{{L"Nothing selected!", win::MessageIcon::None}}));
@@ -162,11 +211,14 @@ TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
     addPart(L"00:00:01", L"00:00:02");
     addPart(L"00:00:03", L"00:00:04");
     addPart(L"00:00:05", L"00:00:06");
-    SendMessageW(item(FrmMain::List1), LB_SETCURSEL, 0, 0);
-    click(item(FrmMain::Command3));
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
+    win::testing::pressKey(list, VK_DELETE);
+    EXPECT_EQ(parts().size(), 2u);
     EXPECT_EQ(selection(), LB_ERR);
+    EXPECT_EQ(GetFocus(), list);  // so that the next Delete goes to the list again
+    win::testing::pressKey(list, VK_DELETE);
     click(item(FrmMain::Command3));
-    EXPECT_EQ(prompter_.messages.size(), 2u);
+    EXPECT_EQ(prompter_.messages.size(), 3u);
 
     chooseFile(root_ / L"in.avi");
     click(item(FrmMain::Command4));
@@ -177,6 +229,51 @@ TEST_F(Splitter, RemoveNeedsASelectionAndRenumbersTheParts) {
     EXPECT_EQ(script.find("part_ 3.avi"), std::string::npos);
 }
 
+TEST_F(Splitter, ADroppedAviFileBecomesTheInputFile) {
+    EXPECT_TRUE(GetWindowLongW(frm_->hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    const fs::path movie = root_ / L"Holiday.AVI", notes = root_ / L"notes.txt",
+                   folder = root_ / L"folder.avi";
+    std::ofstream(movie) << "RIFF";
+    std::ofstream(notes) << "text";
+    fs::create_directories(folder);
+    struct Case {
+        std::vector<std::wstring> dropped;
+        std::wstring path;     // the input file afterwards
+        std::wstring message;  // what the user is told, if anything
+    };
+    const Case cases[] = {
+        {{movie.wstring()}, movie.wstring(), L""},
+        {{notes.wstring()},
+         movie.wstring(),
+         L"Only an AVI file can be split:\n\n" + notes.wstring()},
+        {{folder.wstring()},
+         movie.wstring(),
+         L"Only an AVI file can be split:\n\n" + folder.wstring()},
+        {{movie.wstring(), movie.wstring()},
+         movie.wstring(),
+         L"Drop one AVI file at a time: the splitter cuts one file."},
+    };
+    for (const auto& c : cases) {
+        prompter_.messages.clear();
+        win::testing::dropFiles(frm_->hwnd(), c.dropped);
+        EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), c.path);
+        EXPECT_EQ(prompter_.messages.empty() ? L"" : prompter_.messages[0].text, c.message);
+    }
+}
+
+// Text in the console's code page as this machine converts it; none when that code page lacks
+// a character of it.
+std::optional<std::string> consoleBytes(std::wstring_view text) {
+    BOOL lost = FALSE;
+    std::string bytes(text.size() * 4, '\0');
+    const int n = WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(),
+                                      static_cast<int>(text.size()), bytes.data(),
+                                      static_cast<int>(bytes.size()), nullptr, &lost);
+    if (n <= 0 || lost) return std::nullopt;
+    bytes.resize(static_cast<std::size_t>(n));
+    return bytes;
+}
+
 TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
     click(item(FrmMain::Command4));
     EXPECT_EQ(prompter_.messages,
@@ -184,64 +281,99 @@ TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
     EXPECT_FALSE(fs::exists(scriptPath()));
     EXPECT_TRUE(starter_.starts.empty());
 
+    // A folder on E: that does not exist has no short name: without an "é" in the console's code
+    // page, the path cannot be written at all.
+    const std::wstring input = L"E:\\Vid\u00e9o 100%\\a.avi";
+    const auto e = consoleBytes(L"\u00e9");
     std::ofstream(scriptPath()) << "left over from an earlier run\r\n";
-    chooseFile(L"E:\\Vid\u00e9o 100%\\a.avi");
+    chooseFile(input);
     addPart(L"00:00:05", L"00:00:15");
     addPart(L"00:00:05", L"00:00:15", true, false);
+    prompter_.messages.clear();
     click(item(FrmMain::Command4));
+    if (!e) {
+        EXPECT_EQ(
+            prompter_.messages,
+            (std::vector<Message>{{win::unreadablePathMessage(input), win::MessageIcon::None}}));
+        EXPECT_TRUE(starter_.starts.empty());
+        return;
+    }
+    EXPECT_TRUE(prompter_.messages.empty());
     EXPECT_EQ(selection(), 1);
     ASSERT_EQ(starter_.starts.size(), 1u);
     EXPECT_EQ(starter_.starts[0], std::make_pair(scriptPath().wstring(), SW_SHOWMINIMIZED));
     const std::string host = (root_ / L"host").string();  // ASCII temp path
+    const std::string video = "E:\\Vid" + *e + "o 100%%\\";
     EXPECT_EQ(win::testing::fileBytes(scriptPath()),
-              host.substr(0, 2) + "\r\ncd \"" + host + "\\bin\\\"\r\n" +
-                  "mencoder \"E:\\Vid\x82o 100%%\\a.avi\" -ovc copy -oac copy -ss 00:00:05 "
-                  "-endpos 00:00:10 -o \"E:\\Vid\x82o 100%%\\part_ 1.avi\"\r\n"
-                  "mencoder \"E:\\Vid\x82o 100%%\\a.avi\" -ovc copy -oac copy  -endpos 00:00:15 "
-                  "-o \"E:\\Vid\x82o 100%%\\part_ 2.avi\"\r\n");
-    EXPECT_EQ(prompter_.messages.size(), 1u);
+              host.substr(0, 2) + "\r\ncd \"" + host + "\\bin\\\"\r\n" + "mencoder \"" + video +
+                  "a.avi\" -ovc copy -oac copy -ss 00:00:05 -endpos 00:00:10 -o \"" + video +
+                  "part_ 1.avi\"\r\nmencoder \"" + video +
+                  "a.avi\" -ovc copy -oac copy  -endpos 00:00:15 -o \"" + video +
+                  "part_ 2.avi\"\r\n");
 }
 
-TEST_F(Splitter, StartRefusesWhatTheScriptCannotCarry) {
+TEST_F(Splitter, StartRefusesAPartItCannotPassOnAndSelectsIt) {
+    const std::wstring onlyTimes =
+        L"\".\n\nA time may hold only letters, digits and the characters . : + -";
     struct Case {
-        std::wstring start;
+        std::wstring start, end;
+        bool untilEnd;
         std::wstring message;
     };
     const Case cases[] = {
-        {L"00:00:1 & del *",
-         L"Part 2 cannot be passed to the encoder: \"00:00:1 & del *\".\n\nA time may hold only "
-         L"letters, digits and the characters . : + -"},
-        {L"00:00:1]",
-         L"Part 2 cannot be passed to the encoder: \"Split From [00:00:1]] To [End]\".\n\nA "
-         L"time may hold only letters, digits and the characters . : + -"},
+        {L"00:00:1 & del *", L"", true,
+         L"Part 2 cannot be passed to the encoder: \"00:00:1 & del *" + onlyTimes},
+        {L"00:00:1]", L"", true,
+         L"Part 2 cannot be passed to the encoder: \"Split From [00:00:1]] To [End]" + onlyTimes},
+        {L"00:01:00", L"00:00:30", false,
+         L"Part 2 does not end after it starts: from 00:01:00 to 00:00:30.\n\nThe encoder would "
+         L"cut another range. Remove the part and add it with an end after its start."},
+        {L"00:00:00", L"00:00:" + std::wstring(8200, L'1'), false,
+         L"Part 2 cannot be passed to the encoder: its command would be longer than the 8191 "
+         L"characters the command prompt reads.\n\nShorten its times or the path of the input "
+         L"file."},
     };
     chooseFile(root_ / L"in.avi");
     addPart(L"00:00:00", L"00:00:01");
     for (const auto& c : cases) {
-        addPart(c.start, L"00:00:00", false, true);
+        addPart(c.start, c.end.empty() ? L"00:00:00" : c.end, false, c.untilEnd);
+        addPart(L"00:00:02", L"00:00:03");
         prompter_.messages.clear();
         click(item(FrmMain::Command4));
         EXPECT_EQ(prompter_.messages, (std::vector<Message>{{c.message, win::MessageIcon::None}}));
         EXPECT_FALSE(fs::exists(scriptPath()));
         EXPECT_TRUE(starter_.starts.empty());
+        // Remove takes the part the message names.
+        EXPECT_EQ(selection(), 1);
+        click(item(FrmMain::Command3));
         SendMessageW(item(FrmMain::List1), LB_SETCURSEL, 1, 0);
         click(item(FrmMain::Command3));
+        ASSERT_EQ(parts(), (std::vector<std::wstring>{L"Split From [00:00:00] To [00:00:01]"}));
     }
 }
 
-TEST_F(Splitter, APathTheConsoleCannotReadIsWrittenShortOrRefused) {
+TEST_F(Splitter, APathTheConsoleCannotReadIsWrittenShortWhereTheMachineHasShortNames) {
     const fs::path folder = root_ / L"\u6620\u753b";  // no OEM code page holds these
     fs::create_directories(folder);
     std::ofstream(folder / L"clip.avi") << "RIFF";
+    // Short names can be turned off for a drive; Wine always makes them.
+    wchar_t shortName[MAX_PATH] = {};
+    const DWORD n = GetShortPathNameW(folder.c_str(), shortName, MAX_PATH);
+    const std::wstring_view shortForm(shortName, n < MAX_PATH ? n : 0);
+    const bool readableShort =
+        !shortForm.empty() && shortForm != folder.wstring() &&
+        std::all_of(shortForm.begin(), shortForm.end(), [](wchar_t c) { return c < 0x80; });
     chooseFile(folder / L"clip.avi");
     addPart(L"00:00:01", L"00:00:02");
     click(item(FrmMain::Command4));
-    if (!prompter_.messages.empty()) {
+    if (!readableShort) {
+        ASSERT_EQ(prompter_.messages.size(), 1u);
         EXPECT_NE(prompter_.messages[0].text.find(folder.wstring()), std::wstring::npos);
         EXPECT_FALSE(fs::exists(scriptPath()));
         return;
     }
     // Written short: the names in the script lead to the same file and folder.
+    EXPECT_TRUE(prompter_.messages.empty());
     const std::string script = win::testing::fileBytes(scriptPath());
     const auto quoted = [&](std::size_t from) {
         const auto open = script.find('"', from);

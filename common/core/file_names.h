@@ -1,0 +1,12 @@
+// Rules about file names shared by the plug-ins.
+#pragma once
+
+#include <string_view>
+
+namespace common {
+
+// Whether the name ends in ".avi", the case of its letters ignored ("clip.AVI" does, "x.avix"
+// does not).
+bool hasAviExtension(std::wstring_view name);
+
+}  // namespace common
