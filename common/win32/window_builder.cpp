@@ -77,6 +77,12 @@ ControlClass controlClass(ControlKind kind) {
         case ControlKind::ListBox:
             return {L"LISTBOX", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                     WS_EX_CLIENTEDGE};
+        case ControlKind::DataListBox:
+            // Owner-drawn without strings; the owner is asked for the first letter of entries.
+            return {L"LISTBOX",
+                    LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | LBS_NODATA |
+                        LBS_OWNERDRAWFIXED | LBS_WANTKEYBOARDINPUT,
+                    WS_EX_CLIENTEDGE};
     }
     return {L"STATIC", 0, 0};
 }

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -68,6 +69,32 @@ inline std::vector<int> tabOrder(HWND window) {
          h = GetNextDlgTabItem(window, h, FALSE))
         order.push_back(GetDlgCtrlID(h));
     return order;
+}
+
+// The client area of a window as it paints itself (WM_PRINTCLIENT), 32-bit pixels, top row first.
+inline std::vector<std::uint32_t> clientPixels(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const int width = client.right, height = client.bottom;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    const HDC screen = GetDC(nullptr);
+    const HDC dc = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    const HGDIOBJ old = SelectObject(dc, bitmap);
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
+    SelectObject(dc, old);
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = -height;  // top row first
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &header, DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+    ReleaseDC(nullptr, screen);
+    return pixels;
 }
 
 inline std::vector<std::wstring> listEntries(HWND list) {
