@@ -131,7 +131,12 @@ bool Form::create(const FormSpec& declared, std::span<const ControlSpec> control
                                 declared.caption, declared.style, CW_USEDEFAULT, CW_USEDEFAULT,
                                 CW_USEDEFAULT, CW_USEDEFAULT, owner, nullptr, instance, this);
     if (!hwnd) return false;
-    // Created in table order, so the z-order, and with it the tab order, follows the table.
+    dpi_ = dpiOf(hwnd);
+    sizeWindow();
+    font_ = messageFont(dpi_);
+    // Created in table order, so the z-order, and with it the tab order, follows the table; each
+    // where it belongs and with its font, rather than moved and given it afterwards, which would
+    // size, notify and redraw every control twice on the way to the first window shown.
     for (const auto& c : controls) {
         const ControlClass cls = controlClass(c.kind);
         // Clipped by their siblings: where controls overlap, the one earlier in the table is on
@@ -140,33 +145,44 @@ bool Form::create(const FormSpec& declared, std::span<const ControlSpec> control
         // A one-line label ends in an ellipsis rather than a clipped second line; a taller one
         // wraps like an edit control, so that a long path breaks inside its names.
         if (c.kind == ControlKind::Label) style |= c.height < 26 ? SS_ENDELLIPSIS : SS_EDITCONTROL;
+        const RECT place = placeOf(c);
         const HWND control =
-            CreateWindowExW(cls.exStyle, cls.name, c.text, style, 0, 0, 0, 0, hwnd,
+            CreateWindowExW(cls.exStyle, cls.name, c.text, style, place.left, place.top,
+                            place.right - place.left, place.bottom - place.top, hwnd,
                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
+        if (font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
         if (c.kind == ControlKind::TextBox && c.maxLength > 0)
             SendMessageW(control, EM_LIMITTEXT, static_cast<WPARAM>(c.maxLength), 0);
         // A combo box takes no text at creation; its edit field gets it afterwards.
         if (c.kind == ControlKind::ComboBox) SetWindowTextW(control, c.text);
     }
-    layout(dpiOf(hwnd));
     return true;
+}
+
+void Form::sizeWindow() {
+    const SIZE size = windowSizeFor(*declared_, dpi_);
+    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT Form::placeOf(const ControlSpec& c) const {
+    const int d = static_cast<int>(dpi_);
+    const POINT origin = originOf(controls_, c);
+    // A combo box's height includes its dropped-down list; the table gives the closed one.
+    const int height = c.kind == ControlKind::ComboBox ? c.height * 6 : c.height;
+    const int left = MulDiv(origin.x + c.left, d, 96), top = MulDiv(origin.y + c.top, d, 96);
+    return {left, top, left + MulDiv(c.width, d, 96), top + MulDiv(height, d, 96)};
 }
 
 void Form::layout(UINT dpi) {
     dpi_ = dpi;
-    const int d = static_cast<int>(dpi);
-    const SIZE size = windowSizeFor(*declared_, dpi);
-    SetWindowPos(hwnd_, nullptr, 0, 0, size.cx, size.cy,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    sizeWindow();
     Font font = messageFont(dpi);
     for (const auto& c : controls_) {
         const HWND control = item(c.id);
-        const POINT origin = originOf(controls_, c);
-        // A combo box's height includes its dropped-down list; the table gives the closed one.
-        const int height = c.kind == ControlKind::ComboBox ? c.height * 6 : c.height;
-        SetWindowPos(control, nullptr, MulDiv(origin.x + c.left, d, 96),
-                     MulDiv(origin.y + c.top, d, 96), MulDiv(c.width, d, 96), MulDiv(height, d, 96),
-                     SWP_NOZORDER | SWP_NOACTIVATE);
+        const RECT place = placeOf(c);
+        SetWindowPos(control, nullptr, place.left, place.top, place.right - place.left,
+                     place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
         if (font) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), TRUE);
     }
     // The controls hold the new font now; the old one may go.

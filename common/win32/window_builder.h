@@ -65,7 +65,10 @@ class Form {
 
   private:
     static LRESULT CALLBACK procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    // The window and its controls at a new DPI.
     void layout(UINT dpi);
+    void sizeWindow();
+    RECT placeOf(const ControlSpec& c) const;  // in the client area, at dpi_
 
     HWND hwnd_ = nullptr;
     const FormSpec* declared_ = nullptr;

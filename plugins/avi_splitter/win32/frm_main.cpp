@@ -6,6 +6,7 @@
 
 #include "split_script.h"
 #include "win32/job_script_file.h"
+#include "win32/system_library.h"
 
 namespace clipcutter {
 
@@ -44,7 +45,6 @@ constexpr win::FormSpec kForm = {
 // Room for the longest path the system can name.
 constexpr std::size_t kFileNameCapacity = 32768;
 
-
 }  // namespace
 
 FrmMain::FrmMain(Services services) : services_(std::move(services)) {}
@@ -73,8 +73,15 @@ void FrmMain::browse() {
     // NOCHANGEDIR: the chosen folder must not become the working folder and be held open.
     ofn.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    static auto* const openFile =
+        win::systemFunction<decltype(::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    if (!openFile) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(L"Opening the file dialog", L"comdlg32.dll", GetLastError()));
+        return;
+    }
     // A cancelled dialog keeps the last confirmed choice.
-    if (GetOpenFileNameW(&ofn)) lastFile_ = buffer.c_str();
+    if (openFile(&ofn)) lastFile_ = buffer.c_str();
 
     if (lastFile_.empty()) {
         services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);
