@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr int kRounds = 11;
+constexpr int kRounds = 21;
 
 struct Program {
     const char* name;
