@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include "win32/handles.h"
+
 namespace win {
 
 DataListBox::~DataListBox() {
@@ -37,15 +39,14 @@ LRESULT CALLBACK DataListBox::subclass(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 void DataListBox::fitItemHeight() const {
-    const HDC dc = GetDC(list_);
-    if (!dc) return;
+    const WindowDc dc(list_);
+    if (!dc.get()) return;
     const auto font = reinterpret_cast<HFONT>(SendMessageW(list_, WM_GETFONT, 0, 0));
     const HGDIOBJ old =
-        SelectObject(dc, font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
+        SelectObject(dc.get(), font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT));
     TEXTMETRICW metrics{};
-    const bool measured = GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(list_, dc);
+    const bool measured = GetTextMetricsW(dc.get(), &metrics);
+    SelectObject(dc.get(), old);
     if (measured) SendMessageW(list_, LB_SETITEMHEIGHT, 0, MAKELPARAM(metrics.tmHeight, 0));
 }
 

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "win32/handles.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/tests/window_driver.h"
@@ -77,12 +78,13 @@ inline std::vector<std::uint32_t> clientPixels(HWND window) {
     GetClientRect(window, &client);
     const int width = client.right, height = client.bottom;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
-    const HDC screen = GetDC(nullptr);
-    const HDC dc = CreateCompatibleDC(screen);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    const HGDIOBJ old = SelectObject(dc, bitmap);
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT | PRF_ERASEBKGND);
-    SelectObject(dc, old);
+    const WindowDc screen(nullptr);
+    const MemoryDc dc(CreateCompatibleDC(screen.get()));
+    const Bitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    SelectObject(dc.get(), old);
     BITMAPINFO header{};
     header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     header.bmiHeader.biWidth = width;
@@ -90,10 +92,8 @@ inline std::vector<std::uint32_t> clientPixels(HWND window) {
     header.bmiHeader.biPlanes = 1;
     header.bmiHeader.biBitCount = 32;
     header.bmiHeader.biCompression = BI_RGB;
-    GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(), &header, DIB_RGB_COLORS);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-    ReleaseDC(nullptr, screen);
+    GetDIBits(dc.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &header,
+              DIB_RGB_COLORS);
     return pixels;
 }
 
