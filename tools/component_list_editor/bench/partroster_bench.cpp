@@ -177,7 +177,9 @@ int main() {
     std::printf("  start-up to the window shown     %9.2f ms\n", start);
     std::printf("  the same with an empty list      %9.2f ms\n", emptyStart);
     std::printf("  the list's share (run by run)    %9.2f ms\n", share);
-    std::printf("    of which drawing               %9.2f ms (rows, scroll bar)\n", drawn);
+    std::printf(
+        "    of which drawing it            %9.2f ms (its rows and scroll bar, drawn again)\n",
+        drawn);
     std::printf("  raw CreateFileW+ReadFile         %9.2f ms\n", raw);
     std::printf("    into newly allocated memory    %9.2f ms\n", fresh);
     std::printf("  one + (whole list saved)         %9.2f ms\n", plus);
