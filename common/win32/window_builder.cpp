@@ -87,6 +87,12 @@ ControlClass controlClass(ControlKind kind) {
             return {L"LISTBOX",
                     LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
                     WS_EX_CLIENTEDGE};
+        case ControlKind::DataListBox:
+            // Owner-drawn without strings; the owner is asked for the first letter of entries.
+            return {L"LISTBOX",
+                    LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP | LBS_NODATA |
+                        LBS_OWNERDRAWFIXED | LBS_WANTKEYBOARDINPUT,
+                    WS_EX_CLIENTEDGE};
     }
     return {L"STATIC", 0, 0};
 }
@@ -119,7 +125,7 @@ bool isCaptioned(ControlKind kind) {
 
 bool isField(ControlKind kind) {
     return kind == ControlKind::TextBox || kind == ControlKind::ComboBox ||
-           kind == ControlKind::ListBox;
+           kind == ControlKind::ListBox || kind == ControlKind::DataListBox;
 }
 
 // Moves of every edge at or beyond a line: where a control grows, what lies beyond it moves on
@@ -286,6 +292,7 @@ class Arrangement {
                 return comboHeights_[i];
             case ControlKind::Frame:
             case ControlKind::ListBox:
+            case ControlKind::DataListBox:
                 return 0;
         }
         return 0;
@@ -363,7 +370,8 @@ std::optional<ControlKind> kindOf(HWND control) {
         return std::nullopt;
     }
     if (lstrcmpiW(name, L"Edit") == 0) return ControlKind::TextBox;
-    if (lstrcmpiW(name, L"ListBox") == 0) return ControlKind::ListBox;
+    if (lstrcmpiW(name, L"ListBox") == 0)
+        return style & LBS_NODATA ? ControlKind::DataListBox : ControlKind::ListBox;
     if (lstrcmpiW(name, L"ComboBox") == 0) return ControlKind::ComboBox;
     return std::nullopt;
 }

@@ -26,7 +26,8 @@ enum class ControlKind {
     TextBox,
     CheckBox,
     ListBox,
-    ComboBox,  // editable, with a drop-down list
+    DataListBox,  // a list box whose owner keeps the entries (win32/data_list_box.h)
+    ComboBox,     // editable, with a drop-down list
 };
 
 struct ControlSpec {

@@ -294,7 +294,8 @@ inline std::vector<std::wstring> paintedFaults(HWND window, UINT dpi) {
         }
 
         const bool captioned = kind && *kind != ControlKind::TextBox &&
-                               *kind != ControlKind::ListBox && *kind != ControlKind::ComboBox;
+                               *kind != ControlKind::ListBox && *kind != ControlKind::DataListBox &&
+                               *kind != ControlKind::ComboBox;
         const std::wstring text = windowText(control);
         if (!captioned || text.empty()) continue;
         const Caption caption = captionOf(window, control, *kind, text, dc.get(), dpi);

@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "win32/handles.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/tests/window_driver.h"
@@ -126,6 +128,31 @@ inline std::vector<int> tabOrder(HWND window) {
          h = GetNextDlgTabItem(window, h, FALSE))
         order.push_back(GetDlgCtrlID(h));
     return order;
+}
+
+// The client area of a window as it paints itself (WM_PRINTCLIENT), 32-bit pixels, top row first.
+inline std::vector<std::uint32_t> clientPixels(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const int width = client.right, height = client.bottom;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
+    const WindowDc screen(nullptr);
+    const MemoryDc dc(CreateCompatibleDC(screen.get()));
+    const Bitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
+    const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    SelectObject(dc.get(), old);
+    BITMAPINFO header{};
+    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    header.bmiHeader.biWidth = width;
+    header.bmiHeader.biHeight = -height;  // top row first
+    header.bmiHeader.biPlanes = 1;
+    header.bmiHeader.biBitCount = 32;
+    header.bmiHeader.biCompression = BI_RGB;
+    GetDIBits(dc.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &header,
+              DIB_RGB_COLORS);
+    return pixels;
 }
 
 inline std::vector<std::wstring> listEntries(HWND list) {

@@ -13,6 +13,7 @@
 #include "win32/handles.h"
 #include "win32/job_script_file.h"
 #include "win32/settings_store.h"
+#include "win32/system_library.h"
 
 namespace clipjoiner {
 
@@ -166,14 +167,23 @@ void FrmMain::removeSelected() {
 }
 
 void FrmMain::add() {
+    static auto* const browseForFolder =
+        win::systemFunction<decltype(::SHBrowseForFolderW)>(L"shell32.dll", "SHBrowseForFolderW");
+    static auto* const pathFromList = win::systemFunction<decltype(::SHGetPathFromIDListW)>(
+        L"shell32.dll", "SHGetPathFromIDListW");
+    if (!browseForFolder || !pathFromList) {
+        services_.prompter.runtimeError(win::RuntimeError::system(L"Opening the folder dialog",
+                                                                  L"shell32.dll", GetLastError()));
+        return;
+    }
     BROWSEINFOW browse{};
     browse.hwndOwner = hwnd();
     browse.lpszTitle = kAddTitle;
     browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
-    const win::CoTaskMem<PIDLIST_ABSOLUTE> chosen(SHBrowseForFolderW(&browse));
+    const win::CoTaskMem<PIDLIST_ABSOLUTE> chosen(browseForFolder(&browse));
     if (!chosen) return;
     wchar_t path[MAX_PATH] = {};
-    if (!SHGetPathFromIDListW(chosen.get(), path) || path[0] == L'\0') return;
+    if (!pathFromList(chosen.get(), path) || path[0] == L'\0') return;
     loadFolder(path);
 }
 

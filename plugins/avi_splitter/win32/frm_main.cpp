@@ -7,6 +7,7 @@
 #include "core/file_names.h"
 #include "split_script.h"
 #include "win32/job_script_file.h"
+#include "win32/system_library.h"
 
 namespace clipcutter {
 
@@ -80,8 +81,15 @@ void FrmMain::browse() {
     // NOCHANGEDIR: the chosen folder must not become the working folder and be held open.
     ofn.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    static auto* const openFile =
+        win::systemFunction<decltype(::GetOpenFileNameW)>(L"comdlg32.dll", "GetOpenFileNameW");
+    if (!openFile) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(L"Opening the file dialog", L"comdlg32.dll", GetLastError()));
+        return;
+    }
     // A cancelled dialog keeps the last confirmed choice.
-    if (GetOpenFileNameW(&ofn)) lastFile_ = buffer.c_str();
+    if (openFile(&ofn)) lastFile_ = buffer.c_str();
 
     if (lastFile_.empty()) {
         services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);

@@ -99,6 +99,45 @@ TEST(PartrosterE2e, EditsTheListBesideItThroughItsButtons) {
               2);
 }
 
+TEST(PartrosterE2e, ASecondEditorsChangeIsReadAgainNotWrittenOver) {
+    const ProgramFolder folder;
+    ASSERT_TRUE(e2e::writeFile(folder.list(), "a\r\nb\r\n"));
+    const e2e::Process first(folder.exe()), second(folder.exe());
+    ASSERT_TRUE(first.started() && second.started()) << "error " << GetLastError();
+    const HWND one = e2e::waitForWindow(first.id(), kCaption);
+    const HWND two = e2e::waitForWindow(second.id(), kCaption);
+    ASSERT_TRUE(one && two) << "the windows did not show";
+    const auto add = [](HWND main, const wchar_t* description) {
+        const wchar_t* boxes[] = {L"1", L"2", description, L"p"};
+        for (int i = 0; i < 4; ++i) e2e::setText(GetDlgItem(main, Main::Text1 + i), boxes[i]);
+        e2e::press(GetDlgItem(main, Main::Command2));
+    };
+    const auto fileBecomes = [&](const std::string& expected) {
+        return e2e::waitUntil([&] { return fileBytes(folder.list()) == expected; });
+    };
+
+    // Both read "a" and "b"; the first saves its entry, then the second tries to save its own.
+    add(one, L"first");
+    ASSERT_TRUE(fileBecomes("a\r\nb\r\n1|2|first|p\r\n"));
+    add(two, L"second");
+    const HWND told = e2e::waitForWindow(second.id(), L"partroster");
+    ASSERT_TRUE(told) << "the second editor did not say why it saved nothing";
+    EXPECT_NE(e2e::visibleTexts(told).find(L"changed by another program"), std::wstring::npos);
+    EXPECT_EQ(fileBytes(folder.list()), "a\r\nb\r\n1|2|first|p\r\n");
+    e2e::press(GetDlgItem(told, IDOK));
+    EXPECT_TRUE(
+        e2e::waitUntil([&] { return e2e::ask(GetDlgItem(two, Main::List1), LB_GETCOUNT) == 3; }));
+    EXPECT_EQ(e2e::textOf(GetDlgItem(two, Main::Text3)), L"second");
+
+    // Now it knows the first one's entry, and its + adds to it.
+    e2e::press(GetDlgItem(two, Main::Command2));
+    EXPECT_TRUE(fileBecomes("a\r\nb\r\n1|2|first|p\r\n1|2|second|p\r\n"))
+        << fileBytes(folder.list()).value_or("(unreadable)");
+    for (HWND main : {one, two}) PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(first.waitForExit(10000), std::optional<DWORD>(0));
+    EXPECT_EQ(second.waitForExit(10000), std::optional<DWORD>(0));
+}
+
 TEST(PartrosterE2e, WithoutItsListItReportsWhyAndEnds) {
     const ProgramFolder folder;
     const e2e::Process app(folder.exe());

@@ -1,14 +1,14 @@
 // Reading the component list file, and saving it so that a failure at any point leaves the old
 // file whole: the new bytes go to a temporary file in the same folder, which is flushed and then
-// moved over the old one in one step.
+// moved over the old one in one step, unless another program changed the file meanwhile.
 #pragma once
 
 #include <windows.h>
 
-#include <span>
 #include <string>
 #include <string_view>
 
+#include "component_list.h"
 #include "win32/handles.h"
 
 namespace partroster {
@@ -27,6 +27,8 @@ class SaveFileSystem {
     virtual DWORD replace(const std::wstring& from, const std::wstring& to) = 0;
     virtual DWORD remove(const std::wstring& path) = 0;
     virtual void wait(DWORD milliseconds) = 0;
+    // The stamp of the file's bytes as they are now.
+    virtual DWORD stamp(const std::wstring& path, ListStamp& stamp) = 0;
 };
 
 class Win32FileSystem : public SaveFileSystem {
@@ -38,18 +40,34 @@ class Win32FileSystem : public SaveFileSystem {
     DWORD replace(const std::wstring& from, const std::wstring& to) override;
     DWORD remove(const std::wstring& path) override;
     void wait(DWORD milliseconds) override;
+    DWORD stamp(const std::wstring& path, ListStamp& stamp) override;
 };
 
-// While another process (a virus scanner, the host reading the list) holds the old file, the
-// replace is tried again after each of these pauses: about three seconds in all.
+// While another process (a virus scanner, the host reading the list) holds the old file, reading
+// its stamp and the replace are tried again after each of these pauses: about three seconds in all.
 inline constexpr DWORD kReplaceRetryDelaysMs[] = {50, 100, 200, 400, 500, 500, 500, 500};
 
-// Writes the entries, each followed by CR LF. 0, or the system error number of the first failing
-// step; a failed save removes its temporary file and leaves the old file as it was.
-DWORD saveListFile(SaveFileSystem& fs, const std::wstring& path,
-                   std::span<const std::string> entries);
+enum class SaveOutcome {
+    Saved,
+    ChangedElsewhere,  // the file is not what the editor last read or wrote: left as it is
+    Failed,
+};
 
-// The whole file's bytes; 0 or the system error number.
+struct SaveResult {
+    SaveOutcome outcome;
+    DWORD error;  // Failed: the system error number of the first failing step
+    bool operator==(const SaveResult&) const = default;
+};
+
+// Writes the entries, each followed by CR LF, over the file if it still holds the bytes stamped
+// `onDisk`; a save then updates `onDisk` to the new bytes. Short of Saved, the temporary file is
+// removed and the old file left as it was. The stamp is compared after the new bytes are written,
+// just before they replace the old ones, so that a change made meanwhile is seen too.
+SaveResult saveListFile(SaveFileSystem& fs, const std::wstring& path, const EntryList& entries,
+                        ListStamp& onDisk);
+
+// The whole file's bytes; 0 or the system error number. Room is left after them for entries
+// added later, so that the first additions do not copy the list.
 DWORD readListFile(const std::wstring& path, std::string& bytes);
 
 }  // namespace partroster

@@ -35,7 +35,7 @@ constexpr win::ControlSpec kControls[] = {
      .enterPresses = Main::Command2},
     {Main::Command2, ControlKind::Button, L"+", 468, 226, 35, 33},
     {.id = Main::List1,
-     .kind = ControlKind::ListBox,
+     .kind = ControlKind::DataListBox,
      .text = L"",
      .left = 4,
      .top = 170,
@@ -61,6 +61,9 @@ constexpr win::FormSpec kForm = {
 
 constexpr const wchar_t* kReading = L"Reading the component list";
 constexpr const wchar_t* kSaving = L"Saving the component list";
+constexpr const wchar_t* kChanged =
+    L"Comp_lst.dll was changed by another program since the editor read it. The list now shows "
+    L"it as it is.\n\n";
 
 std::wstring fromAnsi(std::string_view bytes) {
     if (bytes.empty()) return {};
@@ -88,54 +91,73 @@ std::optional<std::string> toAnsi(std::wstring_view text) {
 
 }  // namespace
 
-Main::Main(Services services) : services_(std::move(services)) {}
+Main::Main(Services services)
+    : services_(std::move(services)), list_([this](std::size_t index) {
+          return index < entries_.size() ? fromAnsi(entries_[index]) : std::wstring();
+      }) {}
 
 bool Main::create() {
-    return Form::create(kForm, kControls);
+    return Form::create(kForm, kControls) && list_.attach(item(List1));
 }
 
 bool Main::load() {
-    const HWND list = item(List1);
-    SendMessageW(list, LB_RESETCONTENT, 0, 0);
-    entries_.clear();
     std::string bytes;
     if (const DWORD error = readListFile(services_.listPath, bytes)) {
         services_.prompter.runtimeError(
             win::RuntimeError::system(kReading, services_.listPath, error));
         return false;
     }
-    std::vector<std::string> entries = readEntries(bytes);
+    const ListStamp stamp = stampOf(bytes);
+    EntryList entries(std::move(bytes));
     if (entries.size() > common::kMaxCount16) {
         services_.prompter.runtimeError(
             {kReading, services_.listPath, 0,
              L"Overflow: the list holds more than 32767 entries, the most the editor can index."});
         return false;
     }
-    // One allocation for all the items, and no redrawing while they go in.
-    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
-    SendMessageW(list, LB_INITSTORAGE, entries.size(), bytes.size() * sizeof(wchar_t));
-    for (const auto& entry : entries) {
-        const std::wstring text = fromAnsi(entry);
-        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    }
-    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(list, nullptr, TRUE);
-    entries_ = std::move(entries);
-    return true;
-}
-
-bool Main::saveList() {
-    if (const DWORD error = saveListFile(services_.fileSystem, services_.listPath, entries_)) {
+    // List1 holds no entries of its own: it is told how many there are and asks for the text of
+    // those it shows.
+    const HWND list = item(List1);
+    SendMessageW(list, LB_RESETCONTENT, 0, 0);
+    if (SendMessageW(list, LB_SETCOUNT, entries.size(), 0) < 0) {
         services_.prompter.runtimeError(
-            win::RuntimeError::system(kSaving, services_.listPath, error));
+            {kReading, services_.listPath, 0, L"The list has no room for the entries."});
         return false;
     }
+    entries_ = std::move(entries);
+    onDisk_ = stamp;
     return true;
 }
 
-void Main::selectLast() {
+SaveOutcome Main::saveList() {
+    const SaveResult result =
+        saveListFile(services_.fileSystem, services_.listPath, entries_, onDisk_);
+    if (result.outcome == SaveOutcome::Failed) {
+        services_.prompter.runtimeError(
+            win::RuntimeError::system(kSaving, services_.listPath, result.error));
+    } else if (result.outcome == SaveOutcome::ChangedElsewhere) {
+        // The file as the other program left it, scrolled where the user was.
+        const HWND list = item(List1);
+        const auto top = SendMessageW(list, LB_GETTOPINDEX, 0, 0);
+        if (!load()) return SaveOutcome::Failed;
+        SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(top), 0);
+    }
+    return result.outcome;
+}
+
+void Main::showChange(bool added, std::size_t removedAt) {
+    // Drawn once, when all of it is done: each step alone would redraw the scroll bar.
+    const HWND list = item(List1);
+    SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+    const auto changed = added ? SendMessageW(list, LB_ADDSTRING, 0, 0)
+                               : SendMessageW(list, LB_DELETESTRING, removedAt, 0);
     // Where the save's walk through the list used to end: a second X removes the last entry.
-    if (!entries_.empty()) SendMessageW(item(List1), LB_SETCURSEL, entries_.size() - 1, 0);
+    if (!entries_.empty()) SendMessageW(list, LB_SETCURSEL, entries_.size() - 1, 0);
+    SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(list, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+    if (changed == LB_ERR || changed == LB_ERRSPACE)
+        services_.prompter.runtimeError(
+            {L"Showing the change", services_.listPath, 0, L"The list has no room left."});
 }
 
 void Main::remove() {
@@ -143,15 +165,30 @@ void Main::remove() {
     const auto selected = SendMessageW(list, LB_GETCURSEL, 0, 0);
     if (selected < 0 || static_cast<std::size_t>(selected) >= entries_.size()) return;
     // List1 changes only once the file holds the change; a failed save takes it back.
-    const auto at = entries_.begin() + selected;
-    std::string removed = std::move(*at);
-    entries_.erase(at);
-    if (!saveList()) {
-        entries_.insert(entries_.begin() + selected, std::move(removed));
-        return;
+    const auto index = static_cast<std::size_t>(selected);
+    const std::string removed(entries_[index]);
+    entries_.erase(index);
+    switch (saveList()) {
+        case SaveOutcome::Saved:
+            showChange(false, index);
+            return;
+        case SaveOutcome::Failed:
+            entries_.insert(index, removed);
+            return;
+        case SaveOutcome::ChangedElsewhere: {
+            // Offered again, selected, where the other program left it.
+            const auto at = index < entries_.size() && entries_[index] == removed
+                                ? std::optional<std::size_t>(index)
+                                : entries_.find(removed);
+            if (at) SendMessageW(list, LB_SETCURSEL, *at, 0);
+            services_.prompter.message(
+                std::wstring(kChanged) +
+                    (at ? L"Nothing was removed: the entry is selected, press X to remove it now."
+                        : L"Nothing was removed: the entry is no longer in the list."),
+                win::MessageIcon::Information);
+            return;
+        }
     }
-    SendMessageW(list, LB_DELETESTRING, static_cast<WPARAM>(selected), 0);
-    selectLast();
 }
 
 void Main::add() {
@@ -173,19 +210,21 @@ void Main::add() {
             win::MessageIcon::None);
         return;
     }
-    entries_.push_back(std::move(*bytes));
-    if (!saveList()) {
-        entries_.pop_back();
-        return;
+    entries_.push_back(*bytes);
+    switch (saveList()) {
+        case SaveOutcome::Saved:
+            break;
+        case SaveOutcome::Failed:
+            entries_.erase(entries_.size() - 1);
+            return;
+        case SaveOutcome::ChangedElsewhere:
+            // The boxes keep the entry.
+            services_.prompter.message(
+                std::wstring(kChanged) + L"The entry was not added: press + to add it now.",
+                win::MessageIcon::Information);
+            return;
     }
-    const auto added =
-        SendMessageW(item(List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry->c_str()));
-    if (added == LB_ERR || added == LB_ERRSPACE) {
-        services_.prompter.runtimeError(
-            {L"Adding an entry", services_.listPath, 0, L"The list has no room left."});
-        return;
-    }
-    selectLast();
+    showChange(true, 0);
 }
 
 LRESULT Main::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -207,6 +246,12 @@ LRESULT Main::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     return 0;
             }
             break;
+        case WM_DRAWITEM:
+        case WM_CHARTOITEM: {
+            LRESULT result = 0;
+            if (list_.ownerMessage(message, wParam, lParam, result)) return result;
+            break;
+        }
         case WM_DESTROY:
             services_.endProgram();
             return 0;

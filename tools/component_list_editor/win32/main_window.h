@@ -1,12 +1,14 @@
 // The editor's one window, main: the entries of the list file, four boxes from which a new entry
-// is composed, and X, +, Top and Norm. Every change is saved before its click returns.
+// is composed, and X, +, Top and Norm. Every change is saved before its click returns, unless
+// another program changed the file since the editor read it: then the list is read again.
 #pragma once
 
 #include <functional>
 #include <string>
-#include <vector>
 
+#include "component_list.h"
 #include "list_file.h"
+#include "win32/data_list_box.h"
 #include "win32/prompter.h"
 #include "win32/window_builder.h"
 
@@ -46,17 +48,25 @@ class Main : public win::Form {
     // report, when the file cannot be read.
     bool load();
 
+    // The text List1 shows for an entry.
+    std::wstring shownText(std::size_t index) const { return list_.shownText(index); }
+
   private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void remove();
     void add();
-    // Writes entries_ to the file; false after the run-time error report.
-    bool saveList();
-    void selectLast();
+    // Writes entries_ to the file. ChangedElsewhere: nothing was written, the list now shows the
+    // file as it is. Failed: after the run-time error report.
+    SaveOutcome saveList();
+    // List1 after a saved + or X, with the last entry selected.
+    void showChange(bool added, std::size_t removedAt);
 
     Services services_;
-    // The entries as read from the file or composed, beside List1, which shows them decoded.
-    std::vector<std::string> entries_;
+    // The entries as read from the file or composed; List1 holds none and draws them decoded.
+    EntryList entries_;
+    // What the file held when it was last read or written.
+    ListStamp onDisk_;
+    win::DataListBox list_;
 };
 
 }  // namespace partroster

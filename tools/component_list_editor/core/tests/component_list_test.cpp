@@ -2,10 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace partroster {
 namespace {
 
 using Entries = std::vector<std::string>;
+
+Entries entriesOf(const EntryList& list) {
+    Entries out;
+    for (std::size_t i = 0; i < list.size(); ++i) out.emplace_back(list[i]);
+    return out;
+}
 
 struct FileCase {
     const char* name;
@@ -39,14 +47,63 @@ const FileCase kFiles[] = {
 TEST(ComponentListFile, ReadsLinesAndWritesThemBackWithCrLf) {
     for (const auto& c : kFiles) {
         SCOPED_TRACE(c.name);
-        const Entries entries = readEntries(c.bytes);
-        EXPECT_EQ(entries, c.entries);
+        const EntryList entries(c.bytes);
+        EXPECT_EQ(entriesOf(entries), c.entries);
         const std::string written = writeEntries(entries);
         EXPECT_EQ(written, c.written);
         // Once written by the editor, the file reads back as the same entries, byte for byte.
-        EXPECT_EQ(readEntries(written), entries);
-        EXPECT_EQ(writeEntries(readEntries(written)), written);
+        EXPECT_EQ(entriesOf(EntryList(written)), c.entries);
     }
+    // A line end at every place within the bytes looked at together, among near misses.
+    for (std::size_t at = 0; at < 24; ++at) {
+        const std::string line(at, '\x8d'), next(at % 5 + 1, '\x0c');
+        EXPECT_EQ(entriesOf(EntryList(line + "\r" + next)), (Entries{line, next})) << at;
+    }
+}
+
+TEST(ComponentListFile, EditsKeepEveryOtherEntryByteForByte) {
+    // Random edits against a plain vector, long enough that removed bytes are given back
+    // several times on the way.
+    std::mt19937 random(7);
+    EntryList list("first\r\nsecond\r\n");
+    Entries model = {"first", "second"};
+    for (int step = 0; step < 20000; ++step) {
+        const std::size_t at = model.empty() ? 0 : random() % model.size();
+        if (model.size() < 300 && random() % 2) {
+            const std::string entry = std::to_string(step) + std::string(random() % 40, 'x');
+            list.insert(at, entry);
+            model.insert(model.begin() + static_cast<std::ptrdiff_t>(at), entry);
+        } else if (!model.empty()) {
+            list.erase(at);
+            model.erase(model.begin() + static_cast<std::ptrdiff_t>(at));
+        }
+        ASSERT_EQ(entriesOf(list), model) << "after step " << step;
+    }
+    list.push_back(model.front());  // a copy of one of its own entries
+    EXPECT_EQ(list[list.size() - 1], model.front());
+    EXPECT_EQ(list.find(model.front()), 0u);
+    EXPECT_EQ(list.find(model.front(), 1), list.size() - 1);
+    EXPECT_EQ(list.find("not there"), std::nullopt);
+}
+
+TEST(ComponentListFile, StampTellsAnyChangeHoweverTheBytesArrive) {
+    std::string bytes;
+    for (int i = 0; i < 100; ++i) bytes += static_cast<char>('a' + i * 7 % 26);
+    const ListStamp whole = stampOf(bytes);
+    EXPECT_EQ(whole.size, bytes.size());
+    for (std::size_t piece : {1, 3, 7, 31, 32, 33, 64}) {
+        StampBuilder builder;
+        for (std::size_t at = 0; at < bytes.size(); at += piece)
+            builder.add(std::string_view(bytes).substr(at, piece));
+        EXPECT_EQ(builder.stamp(), whole) << "in pieces of " << piece;
+    }
+    for (std::size_t at = 0; at < bytes.size(); ++at) {
+        std::string changed = bytes;
+        changed[at] ^= 1;
+        EXPECT_NE(stampOf(changed), whole) << "byte " << at;
+    }
+    EXPECT_NE(stampOf(std::string(5, '\0')).hash, stampOf(std::string(6, '\0')).hash);
+    EXPECT_NE(stampOf("a\r\nb").hash, stampOf("b\r\na").hash);
 }
 
 TEST(ComponentListFile, ComposesAnEntryOnlyFromFourNonEmptyTexts) {

@@ -1,15 +1,17 @@
-// The real file system, with one chosen step of a save made to fail.
+// The real file system, with one chosen step of a save made to fail, and a moment to change the
+// file as another program would, just before the save looks at it.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "list_file.h"
 
 namespace partroster::testing {
 
-enum class Step { None, Create, Write, Flush, Close, Replace };
+enum class Step { None, Create, Write, Flush, Close, Stamp, Replace };
 
 class InjectingFileSystem : public SaveFileSystem {
   public:
@@ -17,6 +19,7 @@ class InjectingFileSystem : public SaveFileSystem {
     DWORD failure = 0;
     int failures = 1;                       // how many calls of that step fail
     std::function<void(int waits)> onWait;  // instead of sleeping
+    std::function<void()> beforeStamp;      // once, before the save reads the file's stamp
     std::vector<std::wstring> created;
     int waits = 0;
 
@@ -40,6 +43,10 @@ class InjectingFileSystem : public SaveFileSystem {
         return fails(Step::Replace) ? failure : real_.replace(from, to);
     }
     DWORD remove(const std::wstring& path) override { return real_.remove(path); }
+    DWORD stamp(const std::wstring& path, ListStamp& stamp) override {
+        if (beforeStamp) std::exchange(beforeStamp, nullptr)();
+        return fails(Step::Stamp) ? failure : real_.stamp(path, stamp);
+    }
     void wait(DWORD) override {
         if (onWait) onWait(waits);
         ++waits;

@@ -20,8 +20,8 @@ using testing::Step;
 using win::testing::fileBytes;
 
 const std::string kOld = "1|1|Old|old\r\n\xe9t\xe9|x\r\n";
-const std::vector<std::string> kNewEntries = {"1|1|Old|old", "\xe9t\xe9|x", "2|3|New|new.dll"};
 const std::string kNew = "1|1|Old|old\r\n\xe9t\xe9|x\r\n2|3|New|new.dll\r\n";
+const EntryList kNewEntries(kNew);
 
 class ListFileSave : public ::testing::Test {
   protected:
@@ -43,20 +43,27 @@ class ListFileSave : public ::testing::Test {
         EXPECT_EQ(folderContents(), std::vector<fs::path>{list_});
     }
 
+    SaveResult save(InjectingFileSystem& files, const EntryList& entries) {
+        return saveListFile(files, list_.wstring(), entries, onDisk_);
+    }
+
     fs::path folder_;
     fs::path list_;
+    ListStamp onDisk_ = stampOf(kOld);
 };
+
+constexpr SaveResult kSaved{SaveOutcome::Saved, 0};
 
 TEST_F(ListFileSave, ReplacesTheFileAndLeavesNothingElse) {
     InjectingFileSystem files;
-    EXPECT_EQ(saveListFile(files, list_.wstring(), kNewEntries), 0u);
+    EXPECT_EQ(save(files, kNewEntries), kSaved);
     EXPECT_EQ(fileBytes(list_), kNew);
-    // Long enough to go out in several writes.
-    std::vector<std::string> many;
-    for (int i = 0; i < 20000; ++i) many.push_back(std::to_string(i) + "|2|d|p");
-    EXPECT_EQ(saveListFile(files, list_.wstring(), many), 0u);
-    EXPECT_EQ(fileBytes(list_), writeEntries(many));
-    EXPECT_EQ(saveListFile(files, list_.wstring(), {}), 0u);
+    // Long enough to go out in several writes; each save knows the file the one before left.
+    std::string many;
+    for (int i = 0; i < 20000; ++i) many += std::to_string(i) + "|2|d|p\r\n";
+    EXPECT_EQ(save(files, EntryList(many)), kSaved);
+    EXPECT_EQ(fileBytes(list_), many);
+    EXPECT_EQ(save(files, EntryList()), kSaved);
     EXPECT_EQ(fs::file_size(list_), 0u);
     EXPECT_EQ(folderContents(), std::vector<fs::path>{list_});
     ASSERT_EQ(files.created.size(), 3u);
@@ -69,19 +76,60 @@ TEST_F(ListFileSave, AFailingStepLeavesTheOldFileWholeAndNoTemporaryFile) {
         DWORD error;
     };
     const Case cases[] = {
-        {Step::Create, ERROR_ACCESS_DENIED},    {Step::Write, ERROR_DISK_FULL},
-        {Step::Flush, ERROR_IO_DEVICE},         {Step::Close, ERROR_IO_DEVICE},
-        {Step::Replace, ERROR_NOT_SAME_DEVICE},
+        {Step::Create, ERROR_ACCESS_DENIED}, {Step::Write, ERROR_DISK_FULL},
+        {Step::Flush, ERROR_IO_DEVICE},      {Step::Close, ERROR_IO_DEVICE},
+        {Step::Stamp, ERROR_IO_DEVICE},      {Step::Replace, ERROR_NOT_SAME_DEVICE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.step));
         InjectingFileSystem files;
         files.failAt = c.step;
         files.failure = c.error;
-        EXPECT_EQ(saveListFile(files, list_.wstring(), kNewEntries), c.error);
+        EXPECT_EQ(save(files, kNewEntries), (SaveResult{SaveOutcome::Failed, c.error}));
         EXPECT_EQ(files.waits, 0);
+        EXPECT_EQ(onDisk_, stampOf(kOld));
         expectOldFileAlone();
     }
+}
+
+TEST_F(ListFileSave, AnotherProgramsChangeIsNeverWrittenOver) {
+    // Changed before the save, or while its temporary file is written.
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool sameWriteTime;
+    };
+    const Case cases[] = {
+        {"same length and write time", "1|1|Old|new\r\n\xe9t\xe9|x\r\n", true},
+        {"an entry added", kOld + "3|3|Theirs|t\r\n", false},
+        {"emptied", "", false},
+    };
+    for (bool during : {false, true}) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (during ? ", during the save" : ""));
+            std::ofstream(list_, std::ios::binary | std::ios::trunc) << kOld;
+            const auto written = fs::last_write_time(list_);
+            const auto change = [&] {
+                std::ofstream(list_, std::ios::binary | std::ios::trunc) << c.bytes;
+                if (c.sameWriteTime) fs::last_write_time(list_, written);
+            };
+            InjectingFileSystem files;
+            if (during)
+                files.beforeStamp = change;
+            else
+                change();
+            EXPECT_EQ(save(files, kNewEntries), (SaveResult{SaveOutcome::ChangedElsewhere, 0}));
+            EXPECT_EQ(fileBytes(list_), c.bytes);
+            EXPECT_EQ(onDisk_, stampOf(kOld));
+            EXPECT_EQ(folderContents(), std::vector<fs::path>{list_});
+        }
+    }
+    // A list another program removed is not made again.
+    fs::remove(list_);
+    InjectingFileSystem files;
+    EXPECT_EQ(save(files, kNewEntries),
+              (SaveResult{SaveOutcome::Failed, static_cast<DWORD>(ERROR_FILE_NOT_FOUND)}));
+    EXPECT_TRUE(folderContents().empty());
 }
 
 TEST_F(ListFileSave, ATemporaryNameInUseIsPassedOver) {
@@ -89,7 +137,7 @@ TEST_F(ListFileSave, ATemporaryNameInUseIsPassedOver) {
     files.failAt = Step::Create;
     files.failure = ERROR_FILE_EXISTS;
     files.failures = 3;
-    EXPECT_EQ(saveListFile(files, list_.wstring(), kNewEntries), 0u);
+    EXPECT_EQ(save(files, kNewEntries), kSaved);
     EXPECT_EQ(fileBytes(list_), kNew);
 }
 
@@ -99,8 +147,10 @@ TEST_F(ListFileSave, WaitsForAnotherProcessToLetGoOfTheFile) {
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(holder);
     InjectingFileSystem files;
-    const DWORD error = saveListFile(files, list_.wstring(), kNewEntries);
-    EXPECT_TRUE(error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) << error;
+    const SaveResult held = save(files, kNewEntries);
+    EXPECT_EQ(held.outcome, SaveOutcome::Failed);
+    EXPECT_TRUE(held.error == ERROR_SHARING_VIOLATION || held.error == ERROR_ACCESS_DENIED)
+        << held.error;
     EXPECT_EQ(files.waits, static_cast<int>(std::size(kReplaceRetryDelaysMs)));
     holder.reset();
     expectOldFileAlone();
@@ -111,7 +161,7 @@ TEST_F(ListFileSave, WaitsForAnotherProcessToLetGoOfTheFile) {
     files.onWait = [&holder](int waits) {
         if (waits == 2) holder.reset();
     };
-    EXPECT_EQ(saveListFile(files, list_.wstring(), kNewEntries), 0u);
+    EXPECT_EQ(save(files, kNewEntries), kSaved);
     EXPECT_EQ(files.waits, 3);
     EXPECT_EQ(fileBytes(list_), kNew);
     EXPECT_EQ(folderContents(), std::vector<fs::path>{list_});
