@@ -47,6 +47,15 @@ inline std::string fileBytes(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
+// Handles what is posted to the thread's windows so far.
+inline void pumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
 inline void click(HWND button) {
     SendMessageW(button, BM_CLICK, 0, 0);
 }

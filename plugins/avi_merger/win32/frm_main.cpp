@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 
+#include <utility>
 #include <variant>
 
 #include "avi_folder.h"
@@ -88,7 +89,18 @@ bool FrmMain::loadFolder(const std::wstring& path) {
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     outputFolder_ = std::move(folder.folder);
+    if (folder.leftOut > 0) tell(leftOutMessage(folder));
     return true;
+}
+
+void FrmMain::tell(const std::wstring& text) {
+    if (IsWindowVisible(hwnd())) {
+        services_.prompter.message(text, win::MessageIcon::Information);
+        return;
+    }
+    // At start-up the window is not shown yet: the note follows once it is.
+    pendingNotes_.push_back(text);
+    PostMessageW(hwnd(), kShowNotes, 0, 0);
 }
 
 void FrmMain::move(int by) {
@@ -201,6 +213,10 @@ LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
                     return 0;
             }
             break;
+        case kShowNotes:
+            for (const auto& note : std::exchange(pendingNotes_, {}))
+                services_.prompter.message(note, win::MessageIcon::Information);
+            return 0;
         case WM_DESTROY:
             services_.endProgram();
             return 0;

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
@@ -38,9 +39,9 @@ class FrmMain : public win::Form {
 
     // Creates the window hidden.
     bool create();
-    // Appends the AVI files of the folder to the list and makes it the output folder. When the
-    // folder cannot be listed, the run-time error report is shown (the program then ends) and
-    // false comes back.
+    // Appends the AVI files of the folder to the list and makes it the output folder, and says
+    // when files were left out (once the window shows). When the folder cannot be listed, the
+    // run-time error report is shown (the program then ends) and false comes back.
     bool loadFolder(const std::wstring& path);
     // The folder loaded last: where the merged file goes.
     const std::wstring& outputFolder() const { return outputFolder_; }
@@ -52,8 +53,13 @@ class FrmMain : public win::Form {
     void add();
     void merge();
     void failMerge(const std::wstring& message);
+    // A note with the information icon, now or once the window shows.
+    void tell(const std::wstring& text);
+
+    static constexpr UINT kShowNotes = WM_APP;
 
     Services services_;
+    std::vector<std::wstring> pendingNotes_;
     std::wstring outputFolder_;
 };
 

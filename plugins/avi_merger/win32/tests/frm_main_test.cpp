@@ -13,7 +13,9 @@
 #include "avi_listing.h"
 #include "frm_main.h"
 #include "merge_script.h"
+#include "win32/job_script_file.h"
 #include "win32/settings_store.h"
+#include "win32/tests/e2e_host.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipjoiner {
@@ -65,6 +67,7 @@ class Merger : public testing::Test {
         return fileEntry(file.filename().wstring(), file.parent_path().wstring());
     }
     void chooseCopy() { SendMessageW(item(FrmMain::Combo1), CB_SETCURSEL, 0, 0); }
+    fs::path script() const { return host() / L"tmp" / L"merge.bat"; }
     // Add, with the folder dialog answered: the folder chosen, or Cancel when it is empty.
     void add(const fs::path& folder) {
         const win::testing::DialogAnswer answer(frm_->hwnd(), [folder](HWND dialog) {
@@ -180,7 +183,7 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
         EXPECT_EQ(prompter_.messages, (std::vector<Message>{{c.message, win::MessageIcon::None}}))
             << c.method << L"|" << c.name;
     }
-    EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
+    EXPECT_FALSE(fs::exists(script()));
 
     // A host root without its tmp folder: the script cannot be created.
     setHostRoot((root_ / L"nowhere").wstring());
@@ -198,13 +201,12 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
     click(item(FrmMain::Command1));  // b before a
     click(item(FrmMain::Command3));
     const std::string h = host().string(), v = videos().string();
-    EXPECT_EQ(win::testing::fileBytes(host() / L"tmp" / L"merge.bat"),
+    EXPECT_EQ(win::testing::fileBytes(script()),
               h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + v +
                   "\\ my clip .avi\" -ovc copy -oac copy \"" + v + "\\b.avi\" \"" + v +
                   "\\a.avi\" \r\npause\r\n");
     ASSERT_EQ(starter_.starts.size(), 1u);
-    EXPECT_EQ(starter_.starts[0],
-              std::make_pair((host() / L"tmp" / L"merge.bat").wstring(), SW_SHOWNORMAL));
+    EXPECT_EQ(starter_.starts[0], std::make_pair(script().wstring(), SW_SHOWNORMAL));
     EXPECT_EQ(ended_, 1);
     EXPECT_EQ(frm_->hwnd(), nullptr);
 }
@@ -216,6 +218,67 @@ TEST_F(Merger, AnEmptyListIsTheFirstThingSaid) {
     SetWindowTextW(item(FrmMain::Combo1), L"copy");
     click(item(FrmMain::Command3));
     EXPECT_EQ(prompter_.messages, (std::vector<Message>{{L"No Files!", win::MessageIcon::None}}));
+}
+
+TEST_F(Merger, LeavesOutNamesThatWindowsForbidsAndSaysSoOnce) {
+#ifndef FORBIDDEN_NAMES_FOLDER
+    GTEST_SKIP() << "only the Unix side of Wine can make names that Windows forbids";
+#else
+    const fs::path folder = e2e::builtProgram(FORBIDDEN_NAMES_FOLDER);
+    const std::vector<std::wstring> good = {entryOf(folder / L"good 1.avi"),
+                                            entryOf(folder / L"good 2.avi")};
+    AviFiles leftOut;
+    leftOut.leftOut = 3;
+    leftOut.firstLeftOut = L"a: b.avi";
+    const Message note{leftOutMessage(leftOut), win::MessageIcon::Information};
+
+    // Start-up: the folder loads while the window is hidden; the note follows once it shows.
+    FrmMain started(Services{prompter_, starter_, [] {}});
+    ASSERT_TRUE(started.create());
+    ASSERT_TRUE(started.loadFolder(startupFolder(L"\"" + folder.wstring() + L"\"")));
+    EXPECT_TRUE(prompter_.messages.empty());
+    ShowWindow(started.hwnd(), SW_SHOWNOACTIVATE);
+    win::testing::pumpMessages();
+    EXPECT_EQ(prompter_.messages, std::vector<Message>{note});
+    EXPECT_EQ(win::testing::listEntries(started.item(FrmMain::List1)), good);
+
+    add(folder);
+    EXPECT_EQ(prompter_.messages, (std::vector<Message>{note, note}));
+    EXPECT_EQ(entries(),
+              (std::vector<std::wstring>{entryOf(videos() / L"a.avi"), entryOf(videos() / L"b.avi"),
+                                         good[0], good[1]}));
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"joined");
+    click(item(FrmMain::Command3));
+    const std::string h = host().string(), v = videos().string(), f = folder.string();
+    EXPECT_EQ(win::testing::fileBytes(script()),
+              h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + f +
+                  "\\joined.avi\" -ovc copy -oac copy \"" + v + "\\a.avi\" \"" + v +
+                  "\\b.avi\" \"" + f + "\\good 1.avi\" \"" + f + "\\good 2.avi\" \r\npause\r\n");
+#endif
+}
+
+TEST_F(Merger, AnEntryThatWouldBreakOutOfItsQuotesNeverReachesAScript) {
+    // However such an entry got into the list, the script writer refuses its path.
+    const std::wstring paths[] = {videos().wstring() + L"\\x\" & echo INJECTED & \".avi",
+                                  videos().wstring() + L"\\tab\there.avi"};
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"joined");
+    for (const auto& path : paths) {
+        const std::wstring entry = L"x [Path: " + path + L"]";
+        SendMessageW(item(FrmMain::List1), LB_ADDSTRING, 0,
+                     reinterpret_cast<LPARAM>(entry.c_str()));
+        prompter_.messages.clear();
+        click(item(FrmMain::Command3));
+        EXPECT_EQ(
+            prompter_.messages,
+            (std::vector<Message>{{win::unreadablePathMessage(path), win::MessageIcon::None}}));
+        select(2);
+        click(item(FrmMain::Command4));
+    }
+    EXPECT_FALSE(fs::exists(script()));
+    EXPECT_TRUE(starter_.starts.empty());
+    EXPECT_EQ(ended_, 0);
 }
 
 }  // namespace

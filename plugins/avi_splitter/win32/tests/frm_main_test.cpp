@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "frm_main.h"
+#include "win32/job_script_file.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipcutter {
@@ -204,20 +205,25 @@ TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
 
 TEST_F(Splitter, StartRefusesWhatTheScriptCannotCarry) {
     struct Case {
-        std::wstring start;
+        std::wstring input, start;
         std::wstring message;
     };
+    const std::wstring good = (root_ / L"in.avi").wstring();
+    const std::wstring quoted = root_.wstring() + L"\\x\" & echo INJECTED & \".avi";
+    const std::wstring tab = root_.wstring() + L"\\tab\there.avi";
     const Case cases[] = {
-        {L"00:00:1 & del *",
+        {good, L"00:00:1 & del *",
          L"Part 2 cannot be passed to the encoder: \"00:00:1 & del *\".\n\nA time may hold only "
          L"letters, digits and the characters . : + -"},
-        {L"00:00:1]",
+        {good, L"00:00:1]",
          L"Part 2 cannot be passed to the encoder: \"Split From [00:00:1]] To [End]\".\n\nA "
          L"time may hold only letters, digits and the characters . : + -"},
+        {quoted, L"00:00:01", win::unreadablePathMessage(quoted)},
+        {tab, L"00:00:01", win::unreadablePathMessage(tab)},
     };
-    chooseFile(root_ / L"in.avi");
     addPart(L"00:00:00", L"00:00:01");
     for (const auto& c : cases) {
+        chooseFile(c.input);
         addPart(c.start, L"00:00:00", false, true);
         prompter_.messages.clear();
         click(item(FrmMain::Command4));
