@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "split_script.h"
+#include "win32/avi_reader.h"
 #include "win32/job_script_file.h"
 
 namespace clipcutter {
@@ -22,6 +23,8 @@ constexpr win::ControlSpec kControls[] = {
      L"1. Open File (AVI Only, convert with Movarix first if not AVI)", 4, 48, 359, 15},
     {FrmMain::Command1, ControlKind::Button, L"Browse", 22, 68, 95, 21},
     {FrmMain::lb_path, ControlKind::Label, L"Path", 120, 66, 273, 33},
+    // Before Label4, which it overlaps: the earlier control is on top.
+    {FrmMain::lb_length, ControlKind::Label, L"", 200, 106, 193, 15},
     {FrmMain::Label4, ControlKind::Label, L"2. Add Parts to split", 4, 106, 359, 15},
     {FrmMain::List1, ControlKind::ListBox, L"", 24, 126, 299, 134},
     {FrmMain::Command2, ControlKind::Button, L"Add Part", 326, 152, 67, 23},
@@ -43,7 +46,6 @@ constexpr win::FormSpec kForm = {
 
 // Room for the longest path the system can name.
 constexpr std::size_t kFileNameCapacity = 32768;
-
 
 }  // namespace
 
@@ -73,14 +75,23 @@ void FrmMain::browse() {
     // NOCHANGEDIR: the chosen folder must not become the working folder and be held open.
     ofn.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    // A cancelled dialog keeps the last confirmed choice.
-    if (GetOpenFileNameW(&ofn)) lastFile_ = buffer.c_str();
-
-    if (lastFile_.empty()) {
-        services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);
-        return;
+    // A cancelled dialog keeps the last confirmed choice, and with it the label.
+    if (GetOpenFileNameW(&ofn)) {
+        lastFile_ = buffer.c_str();
+        chooseFile(lastFile_);
     }
-    SetWindowTextW(item(lb_path), lastFile_.c_str());
+    if (lastFile_.empty())
+        services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);
+}
+
+void FrmMain::chooseFile(const std::wstring& path) {
+    SetWindowTextW(item(lb_path), path.c_str());
+    const win::AviReader reader;
+    const auto movie = reader.read(path);
+    movieLength_ = movie ? common::movieLength(*movie) : std::nullopt;
+    const std::wstring shown =
+        L"Movie length: " + (movieLength_ ? common::durationText(*movieLength_) : L"unknown");
+    SetWindowTextW(item(lb_length), shown.c_str());
 }
 
 void FrmMain::addPart() {
@@ -159,6 +170,13 @@ void FrmMain::startSplit() {
                                      L" is longer than 32767 characters."
                                : L"Overflow: the part list holds more than 32767 parts."));
         return;
+    }
+    if (movieLength_) {
+        if (const auto late = firstLateStart(parts_, *movieLength_)) {
+            services_.prompter.message(lateStartMessage(*late, *movieLength_),
+                                       win::MessageIcon::None);
+            return;
+        }
     }
     win::JobScriptFile script;
     DWORD error = script.create(place.scriptPath);

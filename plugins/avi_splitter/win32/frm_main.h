@@ -3,9 +3,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/movie_info.h"
 #include "dlg_add.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
@@ -34,6 +36,7 @@ class FrmMain : public win::Form {
         Command2,
         Command3,
         Command4,
+        lb_length,  // the chosen movie's length
     };
 
     explicit FrmMain(Services services);
@@ -48,6 +51,8 @@ class FrmMain : public win::Form {
   private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void browse();
+    // Makes the file the input: the path label, and the movie's length read and shown.
+    void chooseFile(const std::wstring& path);
     void addPart();
     void appendPart(const std::wstring& line);
     void remove();
@@ -58,6 +63,7 @@ class FrmMain : public win::Form {
     // The entries of List1, kept beside it: Start! reads them without a message per entry.
     std::vector<std::wstring> parts_;
     std::wstring lastFile_;  // the file-open dialog's file name: its last confirmed choice
+    std::optional<common::Duration> movieLength_;  // of the chosen file, when it could be read
 };
 
 }  // namespace clipcutter

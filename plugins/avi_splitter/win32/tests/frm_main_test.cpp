@@ -9,6 +9,7 @@
 
 #include "frm_main.h"
 #include "win32/job_script_file.h"
+#include "win32/tests/e2e_host.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipcutter {
@@ -310,6 +311,54 @@ TEST_F(Splitter, BrowseRemembersTheLastChoice) {
     }
     EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), movie.wstring());
     EXPECT_EQ(prompter_.messages.size(), 1u);
+}
+
+TEST_F(Splitter, ShowsTheChosenMoviesLengthAndRefusesAPartThatStartsAfterIt) {
+#ifndef TEST_MOVIES
+    GTEST_SKIP() << "no test movies: the build found no Linux encoder to make them";
+#else
+    const fs::path movies = e2e::builtProgram(TEST_MOVIES);
+    const auto browse = [&](const wchar_t* movie) {
+        const auto choose = fileDialogAnswer(frm_->hwnd(), (movies / movie).wstring());
+        click(item(FrmMain::Command1));
+    };
+    struct Case {
+        std::wstring start, end;
+        bool untilEnd;
+        std::wstring refusal;  // empty: the script starts
+    };
+    const Case cases[] = {
+        {L"00:00:20", L"00:00:00", true,
+         L"Part 2 starts at 00:00:20, but the movie is only 00:00:20 long."},
+        {L"00:01:00", L"00:02:00", false,
+         L"Part 2 starts at 00:01:00, but the movie is only 00:00:20 long."},
+        {L"00:00:19", L"00:00:45", false, L""},  // the encoder stops at the end
+    };
+    browse(L"movie20.avi");
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_length)), L"Movie length: 00:00:20");
+    addPart(L"00:00:01", L"00:00:02");
+    for (const auto& c : cases) {
+        addPart(c.start, c.end, false, c.untilEnd);
+        const std::size_t started = starter_.starts.size();
+        prompter_.messages.clear();
+        click(item(FrmMain::Command4));
+        if (c.refusal.empty())
+            EXPECT_TRUE(prompter_.messages.empty());
+        else
+            EXPECT_EQ(prompter_.messages,
+                      (std::vector<Message>{{c.refusal, win::MessageIcon::None}}));
+        EXPECT_EQ(starter_.starts.size(), started + (c.refusal.empty() ? 1 : 0)) << c.start;
+        SendMessageW(item(FrmMain::List1), LB_SETCURSEL, 1, 0);
+        click(item(FrmMain::Command3));
+    }
+
+    // A file the reader cannot open has no known length, and nothing is checked against it.
+    browse(L"not_avi.avi");
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_length)), L"Movie length: unknown");
+    addPart(L"01:00:00", L"00:00:00", false, true);
+    click(item(FrmMain::Command4));
+    EXPECT_EQ(starter_.starts.size(), 2u);
+#endif
 }
 
 }  // namespace
