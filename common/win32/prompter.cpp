@@ -34,6 +34,11 @@ void MessageBoxPrompter::message(const std::wstring& text, MessageIcon icon) {
     MessageBoxW(owner_, text.c_str(), title_.c_str(), type);
 }
 
+bool MessageBoxPrompter::ask(const std::wstring& question) {
+    return MessageBoxW(owner_, question.c_str(), title_.c_str(),
+                       MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
+}
+
 void MessageBoxPrompter::runtimeError(const RuntimeError& error) {
     MessageBoxW(owner_, reportText(error).c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
     ExitProcess(error.code != 0 ? error.code : 1);

@@ -33,6 +33,8 @@ class Prompter {
     virtual ~Prompter() = default;
     // A modal message with an OK button only, captioned with the program's title.
     virtual void message(const std::wstring& text, MessageIcon icon) = 0;
+    // A modal Yes/No question with the warning icon, No being the default; true for Yes.
+    virtual bool ask(const std::wstring& question) = 0;
     // Shows the run-time error report; the program then ends. Callers return right after it.
     virtual void runtimeError(const RuntimeError& error) = 0;
 };
@@ -42,6 +44,7 @@ class MessageBoxPrompter : public Prompter {
     explicit MessageBoxPrompter(std::wstring title) : title_(std::move(title)) {}
     void setOwner(HWND owner) { owner_ = owner; }
     void message(const std::wstring& text, MessageIcon icon) override;
+    bool ask(const std::wstring& question) override;
     void runtimeError(const RuntimeError& error) override;  // ends the process
 
   private:

@@ -27,9 +27,15 @@ struct Message {
 
 struct RecordingPrompter : Prompter {
     std::vector<Message> messages;
+    std::vector<std::wstring> questions;
+    bool answer = false;  // to every question
     std::vector<RuntimeError> errors;
     void message(const std::wstring& text, MessageIcon icon) override {
         messages.push_back({text, icon});
+    }
+    bool ask(const std::wstring& question) override {
+        questions.push_back(question);
+        return answer;
     }
     void runtimeError(const RuntimeError& error) override { errors.push_back(error); }
 };

@@ -2,10 +2,13 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+#include <thread>
 #include <utility>
 #include <variant>
 
 #include "avi_folder.h"
+#include "join_files.h"
 #include "merge_script.h"
 #include "win32/handles.h"
 #include "win32/job_script_file.h"
@@ -45,6 +48,15 @@ constexpr win::FormSpec kForm = {
     0,
     1,
 };
+
+// A short check shows nothing; a longer one shows its progress in the caption.
+constexpr ULONGLONG kProgressAfterMs = 300;
+constexpr DWORD kProgressEveryMs = 100;
+
+bool isClientInput(UINT message) {
+    return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_KEYDOWN ||
+           message == WM_KEYUP || message == WM_CHAR || message == WM_DEADCHAR;
+}
 
 constexpr wchar_t kAddTitle[] = L"Please select the directory containing all the movie files";
 
@@ -143,6 +155,7 @@ void FrmMain::failMerge(const std::wstring& message) {
 
 void FrmMain::merge() {
     const HWND list = item(List1);
+    const auto selectedBefore = SendMessageW(list, LB_GETCURSEL, 0, 0);
     const auto count = static_cast<std::size_t>(SendMessageW(list, LB_GETCOUNT, 0, 0));
     const std::wstring outputName = win::windowText(item(Text1));
     if (const MergeCheck check = checkMerge(count, win::windowText(item(Combo1)), outputName);
@@ -167,18 +180,29 @@ void FrmMain::merge() {
         !named(outputPathOf(outputFolder_, outputName), input.outputPath))
         return;
     input.inputPaths.resize(count);
+    std::vector<std::wstring> paths(count);
     for (std::size_t i = 0; i < count; ++i) {
         // The walk through the list stops on an entry that fails, and ends on the last one.
         SendMessageW(list, LB_SETCURSEL, i, 0);
-        const auto path = entryPath(listText(list, static_cast<LRESULT>(i)));
+        auto path = entryPath(listText(list, static_cast<LRESULT>(i)));
         if (!path) return failMerge(kFailed);
         if (!named(*path, input.inputPaths[i])) return;
+        paths[i] = std::move(*path);
     }
     const auto script = mergeScript(input);
     if (!script) {
         failMerge(L"Too many files for one merge: the command would be longer than the " +
                   std::to_wstring(kMaxCommandLine) +
                   L" characters the command prompt reads. Merge fewer files at a time.");
+        return;
+    }
+    if (!confirmJoin(paths)) {
+        if (closeAfterCheck_) {
+            DestroyWindow(hwnd());
+            return;
+        }
+        // Not merging changes nothing, the walk's selection included.
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(selectedBefore), 0);
         return;
     }
     const std::wstring scriptPath = scriptPathOf(hostRoot);
@@ -191,8 +215,82 @@ void FrmMain::merge() {
     DestroyWindow(hwnd());
 }
 
+bool FrmMain::confirmJoin(const std::vector<std::wstring>& paths) {
+    std::optional<JoinProblem> problem;
+    if (!runJoinCheck(paths, problem)) return false;
+    return !problem ||
+           services_.prompter.ask(joinQuestion(*problem, paths[problem->file], paths[0]));
+}
+
+bool FrmMain::runJoinCheck(const std::vector<std::wstring>& paths,
+                           std::optional<JoinProblem>& problem) {
+    std::atomic<std::size_t> done{0};
+    stopCheck_ = false;
+    closeAfterCheck_ = false;
+    const win::KernelHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!finished) {
+        problem = checkJoin(paths, done, stopCheck_);
+        return true;
+    }
+    checking_ = true;
+    std::thread worker([&] {
+        try {
+            problem = checkJoin(paths, done, stopCheck_);
+        } catch (...) {
+            // Out of memory, most likely: the file being read counts as one that cannot be.
+            problem = JoinProblem{std::min(done.load(), paths.size() - 1), {}, {}, {}};
+        }
+        SetEvent(finished.get());
+    });
+    const ULONGLONG began = GetTickCount64();
+    bool showsProgress = false;
+    std::optional<WPARAM> quit;
+    const HANDLE finishedHandle = finished.get();
+    for (;;) {
+        // Input queued before the check began is handled here too, like any during it.
+        MSG msg;
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = msg.wParam;
+                stopCheck_ = true;
+            } else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+                stopCheck_ = true;
+            } else if (!isClientInput(msg.message)) {
+                // The list and the boxes take no input while they are being checked; the
+                // window's frame still moves and closes it.
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (WaitForSingleObject(finishedHandle, 0) == WAIT_OBJECT_0) break;
+        if (GetTickCount64() - began >= kProgressAfterMs) {
+            const std::wstring caption = std::wstring(kForm.caption) + L" - checking " +
+                                         std::to_wstring(done.load() + 1) + L" of " +
+                                         std::to_wstring(paths.size()) + L" files";
+            SetWindowTextW(hwnd(), caption.c_str());
+            showsProgress = true;
+        }
+        MsgWaitForMultipleObjects(1, &finishedHandle, FALSE, kProgressEveryMs, QS_ALLINPUT);
+    }
+    worker.join();
+    checking_ = false;
+    if (showsProgress) SetWindowTextW(hwnd(), kForm.caption);
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
+    return !stopCheck_;
+}
+
 LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CLOSE:
+            if (!checking_) break;
+            // Closed during the check: the check stops, then the window closes.
+            stopCheck_ = true;
+            closeAfterCheck_ = true;
+            return 0;
+        case WM_SETCURSOR:
+            if (!checking_ || LOWORD(lParam) != HTCLIENT) break;
+            SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+            return TRUE;
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) break;
             switch (LOWORD(wParam)) {

@@ -1,10 +1,13 @@
 // The merger's window: the ordered list of AVI files, the method, the output name, and Merge.
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "join_check.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
 #include "win32/window_builder.h"
@@ -53,6 +56,12 @@ class FrmMain : public win::Form {
     void add();
     void merge();
     void failMerge(const std::wstring& message);
+    // The step between the checks and the script: the listed files compared for a stream copy,
+    // and the user asked when one cannot join the first. True to go on with the merge.
+    bool confirmJoin(const std::vector<std::wstring>& paths);
+    // Runs the comparison beside the message loop, so that the window repaints, shows its
+    // progress and can be closed; false when it was stopped (Esc, or the window closed).
+    bool runJoinCheck(const std::vector<std::wstring>& paths, std::optional<JoinProblem>& problem);
     // A note with the information icon, now or once the window shows.
     void tell(const std::wstring& text);
 
@@ -60,6 +69,9 @@ class FrmMain : public win::Form {
 
     Services services_;
     std::vector<std::wstring> pendingNotes_;
+    bool checking_ = false;
+    std::atomic<bool> stopCheck_{false};
+    bool closeAfterCheck_ = false;
     std::wstring outputFolder_;
 };
 
