@@ -51,12 +51,12 @@ bool isSoundStreamList(Bytes b, const Chunk& list) {
     bool header = false, format = false;
     const bool fits = eachChunk(b, list.data + 4, list.data + list.size, [&](const Chunk& c) {
         if (isId(b, c.at, "strh")) {
-            if (header || c.size < kStreamHeaderSize) return false;
+            if (c.size < kStreamHeaderSize) return false;
             const std::uint32_t start = u32(b, c.data + 28), length = u32(b, c.data + 32);
             header = start <= UINT32_MAX - length;
             return header;
         }
-        if (isId(b, c.at, "strf")) format = header && c.size > 0;
+        if (isId(b, c.at, "strf")) format = c.size > 0;
         return true;
     });
     return fits && header && format;
@@ -89,7 +89,7 @@ bool isSoundAviLayout(std::uint64_t fileSize, const ReadAt& readAt) {
         !isId(head, 20, "hdrl"))
         return false;
     const std::uint64_t headerEnd = 20 + std::uint64_t{u32(head, 16)};
-    if (headerEnd > kMaxHeader || headerEnd > fileSize) return false;
+    if (headerEnd > kMaxHeader) return false;
     if (headerEnd > head.size()) {
         const std::size_t had = head.size();
         head.resize(headerEnd);
@@ -106,9 +106,12 @@ bool isSoundAviLayout(std::uint64_t fileSize, const ReadAt& readAt) {
             std::copy_n(head.begin() + static_cast<std::ptrdiff_t>(at), 12, chunk);
         else if (!readAt(at, chunk))
             return false;
-        if (isId(chunk, 0, "LIST") && isId(chunk, 8, "movi")) return true;
+        // Every chunk up to the movie data and the movie data itself lie inside the file: a
+        // damaged size sends the handler past the end, and a file cut short has lost movie data
+        // that its header still counts.
         const std::uint64_t size = u32(chunk, 4);
         if (size > fileSize - at - 8) return false;
+        if (isId(chunk, 0, "LIST") && isId(chunk, 8, "movi")) return true;
         at += 8 + size + (size & 1);
     }
     return false;

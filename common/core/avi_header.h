@@ -14,8 +14,8 @@ using ReadAt = std::function<bool(std::uint64_t offset, std::span<unsigned char>
 
 // Whether the file starts as a sound AVI file: a header list ("LIST" "hdrl") whose chunks all
 // lie inside it, "avih" first and long enough, as many stream lists as it declares streams, each
-// with a stream header ending within 2^32 units and a format; then chunks that each lie inside
-// the file, up to the movie data ("LIST" "movi"), which may be cut short.
+// with a stream header ending within 2^32 units and a format of some bytes; then chunks up to and
+// including the movie data ("LIST" "movi"), none running past the end of the file.
 bool isSoundAviLayout(std::uint64_t fileSize, const ReadAt& readAt);
 
 }  // namespace common

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <algorithm>
-#include <functional>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,20 +35,22 @@ Bytes words(std::initializer_list<std::uint32_t> values, std::size_t size) {
     return b;
 }
 
-// A header list as an encoder writes it: the main header, then one list per stream.
+// A file as an encoder writes it: the header list (the main header, then one list per stream),
+// then the movie data.
 struct Header {
     std::uint32_t streams = 2;
     std::size_t mainSize = 56, streamHeaderSize = 56;
     std::uint32_t start = 0, length = 20;
-    std::vector<Bytes> extra;    // chunks after the stream lists
-    std::vector<Bytes> between;  // chunks between the header list and the movie data
-    bool format = true;
+    bool format = true, emptyFormat = false;
+    std::vector<Bytes> extra = {};    // chunks after the stream lists
+    std::vector<Bytes> between = {};  // chunks between the header list and the movie data
     Bytes bytes() const {
         std::vector<Bytes> chunks = {chunk("avih", words({0, 0, 0, 0, 20, 0, streams}, mainSize))};
         for (const char* type : {"vids", "auds"}) {
             std::vector<Bytes> inner = {
                 chunk("strh", words({0, 0, 0, 0, 0, 1, 10, start, length}, streamHeaderSize))};
-            if (format) inner.push_back(chunk("strf", Bytes(type[0] == 'v' ? 40 : 18)));
+            if (format)
+                inner.push_back(chunk("strf", Bytes(emptyFormat ? 0 : type[0] == 'v' ? 40 : 18)));
             inner.push_back(chunk("JUNK", Bytes(3)));
             chunks.push_back(list("strl", inner));
         }
@@ -73,54 +74,60 @@ bool sound(const Bytes& file) {
 }
 
 TEST(AviHeader, PassesSoundLayoutsOnly) {
+    // The offsets of the header as written: "LIST" "hdrl" at 12, "avih" at 24, the first stream
+    // list at 88 with its stream header at 100 and its format at 164. From the end: the movie
+    // data's 108 bytes after its "LIST" size "movi".
+    const std::vector<Bytes> odml = {list("odml", {chunk("dmlh", Bytes(248))}),
+                                     chunk("JUNK", Bytes(5))};
     struct Case {
         const char* what;
-        std::function<void(Header&)> change;
-        std::function<void(Bytes&)> damage;
+        Header header;
+        std::ptrdiff_t at;  // a byte changed there (from the end when negative), or 0
+        unsigned char to;
+        std::size_t keep;  // the file cut to this size, or 0
         bool sound;
     };
-    const auto none = [](auto&) {};
     const Case cases[] = {
-        {"as written", none, none, true},
-        {"with a large-file list and padding after the streams",
-         [](Header& h) {
-             h.extra = {list("odml", {chunk("dmlh", Bytes(248))}), chunk("JUNK", Bytes(5))};
-         },
-         none, true},
-        {"an old 48-byte stream header", [](Header& h) { h.streamHeaderSize = 48; }, none, true},
-        {"a stream that ends at 2^32", [](Header& h) { h.start = UINT32_MAX - 20; }, none, true},
-        {"a stream that ends beyond 2^32", [](Header& h) { h.start = UINT32_MAX - 19; }, none,
+        {"as written", {}, 0, 0, 0, true},
+        {"with a large-file list and padding after the streams", {.extra = odml}, 0, 0, 0, true},
+        {"an old 48-byte stream header", {.streamHeaderSize = 48}, 0, 0, 0, true},
+        {"a stream that ends at 2^32", {.start = UINT32_MAX - 20}, 0, 0, 0, true},
+        {"a stream that ends beyond 2^32", {.start = UINT32_MAX - 19}, 0, 0, 0, false},
+        {"more streams declared than listed", {.streams = 3}, 0, 0, 0, false},
+        {"fewer streams declared than listed", {.streams = 1}, 0, 0, 0, false},
+        {"a short main header", {.mainSize = 52}, 0, 0, 0, false},
+        {"a short stream header", {.streamHeaderSize = 44}, 0, 0, 0, false},
+        {"no stream format", {.format = false}, 0, 0, 0, false},
+        {"an empty stream format", {.emptyFormat = true}, 0, 0, 0, false},
+        {"not RIFF", {}, 3, 'X', 0, false},
+        {"no header list first", {}, 20, 'x', 0, false},
+        {"the main header not first", {}, 24, 'x', 0, false},
+        {"a stream list renamed", {}, 96, 'x', 0, false},
+        {"a stream list longer than the header list", {}, 95, 0x7f, 0, false},
+        {"a header list longer than the file", {}, 19, 0x7f, 0, false},
+        {"a stream format longer than its list", {}, 171, 0x80, 0, false},
+        {"cut inside the header list", {}, 0, 0, 200, false},
+        {"cut before the header list", {}, 0, 0, 20, false},
+        {"cut inside the movie data", {}, 0, 0, 400, false},
+        {"movie data longer than the file", {}, -113, 0x01, 0, false},
+        {"padding far beyond the first read",
+         {.between = {chunk("JUNK", Bytes(20000)), list("INFO", {})}},
+         0,
+         0,
+         0,
+         true},
+        {"padding longer than the file",
+         {.between = {chunk("JUNK", Bytes(20))}},
+         -120 - 28 + 5,
+         0x10,
+         0,
          false},
-        {"more streams declared than listed", [](Header& h) { h.streams = 3; }, none, false},
-        {"fewer streams declared than listed", [](Header& h) { h.streams = 1; }, none, false},
-        {"no streams", [](Header& h) { h.streams = 0; }, none, false},
-        {"a short main header", [](Header& h) { h.mainSize = 52; }, none, false},
-        {"a short stream header", [](Header& h) { h.streamHeaderSize = 44; }, none, false},
-        {"no stream format", [](Header& h) { h.format = false; }, none, false},
-        {"not RIFF", none, [](Bytes& b) { b[3] = 'X'; }, false},
-        {"no header list first", none, [](Bytes& b) { b[20] = 'x'; }, false},
-        {"the main header not first", none, [](Bytes& b) { b[24] = 'x'; }, false},
-        {"a stream list renamed", none, [](Bytes& b) { b[96] = 'x'; }, false},
-        {"a stream list longer than the header list", none, [](Bytes& b) { b[95] = 0x7f; }, false},
-        {"a header list longer than the file", none, [](Bytes& b) { b[19] = 0x7f; }, false},
-        {"a stream format longer than its list", none, [](Bytes& b) { b[171] = 0x80; }, false},
-        {"cut inside the header list", none, [](Bytes& b) { b.resize(200); }, false},
-        {"cut before the header list", none, [](Bytes& b) { b.resize(20); }, false},
-        {"cut inside the movie data", none, [](Bytes& b) { b.resize(b.size() - 50); }, true},
-        {"padding far beyond the first read before the movie data",
-         [](Header& h) {
-             h.between = {chunk("JUNK", Bytes(20000)), list("INFO", {})};
-         },
-         none, true},
-        {"padding longer than the file", [](Header& h) { h.between = {chunk("JUNK", Bytes(20))}; },
-         [](Bytes& b) { b[b.size() - 12 - 108 - 28 + 5] = 0x10; }, false},
-        {"no movie data", none, [](Bytes& b) { b[b.size() - 108 - 4] = 'x'; }, false},
+        {"no movie data", {}, -112, 'x', 0, false},
     };
     for (const auto& c : cases) {
-        Header h;
-        c.change(h);
-        Bytes b = h.bytes();
-        c.damage(b);
+        Bytes b = c.header.bytes();
+        if (c.at != 0) b[static_cast<std::size_t>(c.at < 0 ? std::ssize(b) + c.at : c.at)] = c.to;
+        if (c.keep != 0) b.resize(c.keep);
         EXPECT_EQ(sound(b), c.sound) << c.what;
     }
 }
