@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
-
 #include "frm_main.h"
 #include "merge_script.h"
 #include "win32/settings_store.h"
@@ -17,115 +15,77 @@ namespace {
 namespace fs = std::filesystem;
 using clipjoiner::FrmMain;
 
-class ClipjoinerE2e : public testing::Test {
-  protected:
-    // A host with the merger and the recording encoder, and a folder of these movies (test movie
-    // names to the names they are listed by).
-    void start(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> movies) {
+TEST(ClipjoinerE2e, AsksBeforeJoiningFilesThatDifferThenJoinsThemInListOrder) {
 #ifndef TEST_MOVIES
-        GTEST_SKIP() << "no test movies: the build found no Linux encoder to make them";
+    GTEST_SKIP() << "no test movies: the build found no Linux encoder to make them";
 #else
-        std::error_code error;
-        for (const auto& folder : {host() / L"plugins", host() / L"bin", host() / L"tmp", videos()})
-            ASSERT_TRUE(fs::create_directories(folder, error)) << folder << ": " << error.message();
-        for (const auto& [movie, name] : movies)
-            ASSERT_TRUE(
-                fs::copy_file(e2e::builtProgram(TEST_MOVIES) / movie, videos() / name, error));
-        ASSERT_TRUE(e2e::writeFile(videos() / L"notes.txt", "not listed"));
-        const fs::path clipjoiner = host() / L"plugins" / L"clipjoiner.exe";
-        ASSERT_TRUE(fs::copy_file(e2e::builtProgram(CLIPJOINER_EXE), clipjoiner, error));
-        ASSERT_TRUE(fs::copy_file(e2e::builtProgram(RECORDING_ENCODER_EXE),
-                                  host() / L"bin" / L"mencoder.exe", error));
-        ASSERT_EQ(win::writeSetting(clipjoiner::kSettingsApplication, clipjoiner::kSettingsSection,
-                                    clipjoiner::kSettingsKey, host().native()),
-                  0u);
-        app_ = std::make_unique<e2e::Process>(clipjoiner, L"\"" + videos().native() + L"\"");
-        ASSERT_TRUE(app_->started()) << "error " << GetLastError();
-        main_ = e2e::waitForWindow(app_->id(), L"AVI Merger");
-        ASSERT_TRUE(main_) << "the window did not show";
-        ASSERT_EQ(e2e::ask(item(FrmMain::List1), LB_GETCOUNT), static_cast<LRESULT>(movies.size()));
-#endif
-    }
+    const e2e::TempFolder temp;
+    const fs::path host = temp.path() / L"host";
+    const fs::path videos = temp.path() / L"m\u00e9dia 100% & more";
+    std::error_code error;
+    for (const auto& folder : {host / L"plugins", host / L"bin", host / L"tmp", videos})
+        ASSERT_TRUE(fs::create_directories(folder, error)) << folder << ": " << error.message();
+    const fs::path movies = e2e::builtProgram(TEST_MOVIES);
+    ASSERT_TRUE(fs::copy_file(movies / L"a.avi", videos / L"a.avi", error));
+    ASSERT_TRUE(fs::copy_file(movies / L"size.avi", videos / L"b.avi", error));
+    ASSERT_TRUE(e2e::writeFile(videos / L"notes.txt", "not listed"));
+    const fs::path clipjoiner = host / L"plugins" / L"clipjoiner.exe";
+    ASSERT_TRUE(fs::copy_file(e2e::builtProgram(CLIPJOINER_EXE), clipjoiner, error));
+    ASSERT_TRUE(fs::copy_file(e2e::builtProgram(RECORDING_ENCODER_EXE),
+                              host / L"bin" / L"mencoder.exe", error));
+    ASSERT_EQ(win::writeSetting(clipjoiner::kSettingsApplication, clipjoiner::kSettingsSection,
+                                clipjoiner::kSettingsKey, host.native()),
+              0u);
 
-    fs::path host() const {
-        return temp_.path() / L"host";
-    }
-    fs::path videos() const {
-        return temp_.path() / L"m\u00e9dia 100% & more";
-    }
-    fs::path log() const {
-        return host() / L"bin" / L"calls.log";
-    }
-    HWND item(int id) const {
-        return GetDlgItem(main_, id);
-    }
-    std::string listed(const wchar_t* name) const {
-        return e2e::utf8((videos() / name).native());
-    }
+    const e2e::Process app(clipjoiner, L"\"" + videos.native() + L"\"");
+    ASSERT_TRUE(app.started()) << "error " << GetLastError();
+    const HWND main = e2e::waitForWindow(app.id(), L"AVI Merger");
+    ASSERT_TRUE(main) << "the window did not show";
+    const auto item = [&](int id) { return GetDlgItem(main, id); };
+    const HWND list = item(FrmMain::List1);
+    ASSERT_EQ(e2e::ask(list, LB_GETCOUNT), 2);
 
-    // The method picked from the list, a name with spaces typed, Merge pressed.
-    void merge() {
-        e2e::ask(item(FrmMain::Combo1), CB_SETCURSEL, 0);
-        ASSERT_TRUE(e2e::setText(item(FrmMain::Text1), L" my clip "));
-        e2e::press(item(FrmMain::Command3));
-    }
-
-    e2e::TempFolder temp_;
-    std::unique_ptr<e2e::Process> app_;
-    HWND main_ = nullptr;
-};
-
-TEST_F(ClipjoinerE2e, JoinsTheListedFilesInListOrderAndEnds) {
-    start({{L"a.avi", L"a.avi"}, {L"b.avi", L"b.avi"}});
-    if (IsSkipped()) return;
-    // b.avi above a.avi.
-    e2e::ask(item(FrmMain::List1), LB_SETCURSEL, 1);
+    // b.avi above a.avi, the method picked from the list, a name with spaces typed.
+    e2e::ask(list, LB_SETCURSEL, 1);
     e2e::ask(item(FrmMain::Command1), BM_CLICK);
-    merge();
-    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::recordedCalls(log()).empty(); }))
-        << "the encoder did not run";
-    EXPECT_EQ(e2e::recordedCalls(log()),
-              (std::vector<e2e::Args>{{"-o", listed(L" my clip .avi"), "-ovc", "copy", "-oac",
-                                       "copy", listed(L"b.avi"), listed(L"a.avi")}}));
-    EXPECT_EQ(app_->waitForExit(10000), std::optional<DWORD>(0)) << "the merger did not end";
-}
+    e2e::ask(item(FrmMain::Combo1), CB_SETCURSEL, 0);
+    ASSERT_TRUE(e2e::setText(item(FrmMain::Text1), L" my clip "));
 
-TEST_F(ClipjoinerE2e, AsksBeforeJoiningFilesThatDifferWithNoAsTheDefault) {
-    start({{L"a.avi", L"a.avi"}, {L"size.avi", L"b.avi"}});
-    if (IsSkipped()) return;
-    const auto question = [&] {
-        HWND box = nullptr;
-        e2e::waitUntil([&] { return (box = e2e::topLevelWindow(app_->id(), L"clipjoiner")); });
-        return box;
-    };
-    merge();
-    HWND box = question();
-    ASSERT_TRUE(box) << "no question";
-    EXPECT_NE(
-        e2e::visibleTexts(box).find(L"b.avi differs from a.avi: frame size 320x240, not 160x120."),
-        std::wstring::npos)
-        << e2e::utf8(e2e::visibleTexts(box));
-    const auto isDefault = [&](int button) {
+    // The two differ: the question, with No as its default, then answered No and Yes.
+    // A message box shows once its text and buttons are there.
+    const auto question = [&] { return e2e::waitForWindow(app.id(), L"clipjoiner"); };
+    const auto isDefault = [](HWND box, int button) {
         return (GetWindowLongW(GetDlgItem(box, button), GWL_STYLE) & BS_TYPEMASK) ==
                BS_DEFPUSHBUTTON;
     };
-    EXPECT_TRUE(isDefault(IDNO));
-    EXPECT_FALSE(isDefault(IDYES));
+    e2e::press(item(FrmMain::Command3));
+    HWND box = question();
+    ASSERT_TRUE(box) << "no question";
+    EXPECT_NE(
+        e2e::visibleTexts(box).find(L"a.avi differs from b.avi: frame size 160x120, not 320x240."),
+        std::wstring::npos)
+        << e2e::utf8(e2e::visibleTexts(box));
+    EXPECT_TRUE(isDefault(box, IDNO));
+    EXPECT_FALSE(isDefault(box, IDYES));
     e2e::press(GetDlgItem(box, IDNO));
     ASSERT_TRUE(e2e::waitUntil([&] { return !IsWindow(box); }));
-    EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
-    EXPECT_TRUE(IsWindow(main_));
+    EXPECT_FALSE(fs::exists(host / L"tmp" / L"merge.bat"));
+    EXPECT_TRUE(IsWindow(main));
 
     e2e::press(item(FrmMain::Command3));
     box = question();
     ASSERT_TRUE(box) << "no question the second time";
     e2e::press(GetDlgItem(box, IDYES));
-    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::recordedCalls(log()).empty(); }))
+    const fs::path log = host / L"bin" / L"calls.log";
+    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::recordedCalls(log).empty(); }))
         << "the encoder did not run";
-    EXPECT_EQ(e2e::recordedCalls(log()),
-              (std::vector<e2e::Args>{{"-o", listed(L" my clip .avi"), "-ovc", "copy", "-oac",
-                                       "copy", listed(L"a.avi"), listed(L"b.avi")}}));
-    EXPECT_EQ(app_->waitForExit(10000), std::optional<DWORD>(0)) << "the merger did not end";
+    const auto path = [](const fs::path& p) { return e2e::utf8(p.native()); };
+    EXPECT_EQ(
+        e2e::recordedCalls(log),
+        (std::vector<e2e::Args>{{"-o", path(videos / L" my clip .avi"), "-ovc", "copy", "-oac",
+                                 "copy", path(videos / L"b.avi"), path(videos / L"a.avi")}}));
+    EXPECT_EQ(app.waitForExit(10000), std::optional<DWORD>(0)) << "the merger did not end";
+#endif
 }
 
 }  // namespace
