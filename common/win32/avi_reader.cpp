@@ -21,8 +21,8 @@ constexpr IID kAviFileInterface = {0x00020020, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x
 // A stream format larger than this is no format this reader needs to look into.
 constexpr LONG kMaxFormat = 64 * 1024;
 
-// Whether the file's layout before its movie data is sound (read here first: the platform's
-// handler may crash on a damaged one).
+// Whether the file's layout up to the end of its movie data is sound (read here first: the
+// platform's handler may crash on a damaged one).
 bool hasSoundLayout(const std::wstring& path) {
     const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -228,20 +229,28 @@ bool FrmMain::runJoinCheck(const std::vector<std::wstring>& paths,
     stopCheck_ = false;
     closeAfterCheck_ = false;
     const win::KernelHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!finished) {
-        problem = checkJoin(paths, done, stopCheck_);
-        return true;
-    }
-    checking_ = true;
-    std::thread worker([&] {
+    const auto check = [&] {
         try {
             problem = checkJoin(paths, done, stopCheck_);
         } catch (...) {
             // Out of memory, most likely: the file being read counts as one that cannot be.
             problem = JoinProblem{std::min(done.load(), paths.size() - 1), {}, {}, {}};
         }
-        SetEvent(finished.get());
-    });
+    };
+    std::thread worker;
+    try {
+        if (finished)
+            worker = std::thread([&] {
+                check();
+                SetEvent(finished.get());
+            });
+    } catch (const std::system_error&) {
+    }
+    if (!worker.joinable()) {  // no thread to be had: checked here, the window waiting
+        check();
+        return true;
+    }
+    checking_ = true;
     const ULONGLONG began = GetTickCount64();
     bool showsProgress = false;
     std::optional<WPARAM> quit;
