@@ -38,14 +38,14 @@ struct CountingPrompter : win::Prompter {
         ++calls;
         std::fwprintf(stderr, L"prompter message: %ls\n", text.c_str());
     }
+    bool ask(const std::wstring& question) override {
+        ++calls;
+        std::fwprintf(stderr, L"prompter question: %ls\n", question.c_str());
+        return false;
+    }
     void runtimeError(const win::RuntimeError& error) override {
         ++calls;
         std::fwprintf(stderr, L"prompter runtime error: %ls\n", win::reportText(error).c_str());
-    }
-    bool ask(const std::wstring& text) override {
-        ++calls;
-        std::fwprintf(stderr, L"prompter question: %ls\n", text.c_str());
-        return false;
     }
 };
 

@@ -27,3 +27,24 @@ function(add_window_test name)
                   LIBS ${T_LIBS})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/common/win32)
 endfunction()
+
+# use_test_movies(target): the target reads the small AVI files that scripts/test-movies makes
+# with the Linux encoder, in the folder named by TEST_MOVIES. Where there is no such encoder,
+# TEST_MOVIES stays undefined and the tests that need the movies are skipped.
+function(use_test_movies target)
+    find_program(MENCODER mencoder)
+    if(NOT CMAKE_HOST_UNIX OR NOT MENCODER)
+        return()
+    endif()
+    set(movies ${CMAKE_BINARY_DIR}/movies)
+    if(NOT TARGET test_movies)
+        add_custom_command(OUTPUT ${movies}/made
+            COMMAND ${PROJECT_SOURCE_DIR}/scripts/test-movies ${movies}
+            COMMAND ${CMAKE_COMMAND} -E touch ${movies}/made
+            DEPENDS ${PROJECT_SOURCE_DIR}/scripts/test-movies
+            COMMENT "Making the test movies" VERBATIM)
+        add_custom_target(test_movies DEPENDS ${movies}/made)
+    endif()
+    add_dependencies(${target} test_movies)
+    target_compile_definitions(${target} PRIVATE TEST_MOVIES="${movies}")
+endfunction()

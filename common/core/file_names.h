@@ -9,4 +9,9 @@ namespace common {
 // does not).
 bool hasAviExtension(std::wstring_view name);
 
+// Whether Windows forbids c in a file name: \ / : * ? " < > | and the control characters. Files
+// made by other systems can still carry such names.
+bool isForbiddenInFileName(wchar_t c);
+bool isForbiddenInFileName(std::wstring_view name);
+
 }  // namespace common

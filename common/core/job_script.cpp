@@ -1,5 +1,7 @@
 #include "job_script.h"
 
+#include <algorithm>
+
 namespace common {
 
 void appendDoublingPercent(std::string& out, std::string_view text) {
@@ -7,6 +9,14 @@ void appendDoublingPercent(std::string& out, std::string_view text) {
         out += c;
         if (c == '%') out += '%';
     }
+}
+
+bool breaksQuotes(wchar_t c) {
+    return c < 0x20 || c == 0x7F || c == L'"';
+}
+
+bool breaksQuotes(std::wstring_view value) {
+    return std::any_of(value.begin(), value.end(), [](wchar_t c) { return breaksQuotes(c); });
 }
 
 std::wstring beforeLastBackslash(std::wstring_view path) {

@@ -17,6 +17,11 @@ void appendDoublingPercent(std::string& out, std::string_view text);
 // the whole text when it holds no '\'.
 std::wstring beforeLastBackslash(std::wstring_view path);
 
+// Whether c cannot stand inside a double-quoted value of a script: '"' ends the quotes, and a
+// control character (C0 or DEL) breaks the line or reaches the encoder as something else.
+bool breaksQuotes(wchar_t c);
+bool breaksQuotes(std::wstring_view value);
+
 // Signed 16-bit limit of the hosts' counts, list indexes and character positions.
 inline constexpr std::size_t kMaxCount16 = 32767;
 

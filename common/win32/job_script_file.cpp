@@ -35,6 +35,8 @@ std::optional<std::string> toOemCodePage(std::wstring_view text) {
 }
 
 std::optional<std::string> scriptPath(const std::wstring& path) {
+    // Whatever let such a path this far, it must not break out of its quotes.
+    if (common::breaksQuotes(path)) return std::nullopt;
     if (auto bytes = toOemCodePage(path)) return bytes;
     std::wstring shortPath(path.size() + 1, L'\0');
     DWORD n =
@@ -58,6 +60,10 @@ std::optional<std::string> scriptPath(const std::wstring& path) {
 }
 
 std::wstring unreadablePathMessage(const std::wstring& path) {
+    if (common::breaksQuotes(path))
+        return L"The job script cannot name this path, since it holds a double quote or a control "
+               L"character, which Windows does not allow in names:\n\n" +
+               path + L"\n\nRename it.";
     return L"The job script cannot name this path, since it holds characters that the command "
            L"prompt cannot read:\n\n" +
            path + L"\n\nRename it, or turn on short file names for its drive.";

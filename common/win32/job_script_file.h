@@ -17,7 +17,8 @@ std::optional<std::string> toOemCodePage(std::wstring_view text);
 
 // The bytes by which a script names a path: the path itself when the OEM code page holds it,
 // otherwise its short (8.3) form when that is plain ASCII; for a file that does not exist yet,
-// the short form of its folder with the name kept. Nothing when there is no such form.
+// the short form of its folder with the name kept. Nothing when there is no such form, and
+// nothing for a path holding '"' or a control character, which would break out of its quotes.
 std::optional<std::string> scriptPath(const std::wstring& path);
 
 // The message for a path that scriptPath cannot name.

@@ -33,10 +33,10 @@ class Prompter {
     virtual ~Prompter() = default;
     // A modal message with an OK button only, captioned with the program's title.
     virtual void message(const std::wstring& text, MessageIcon icon) = 0;
+    // A modal Yes/No question with the warning icon, No being the default; true for Yes.
+    virtual bool ask(const std::wstring& question) = 0;
     // Shows the run-time error report; the program then ends. Callers return right after it.
     virtual void runtimeError(const RuntimeError& error) = 0;
-    // A modal question with Yes and No, No the default; true for Yes.
-    virtual bool ask(const std::wstring& text) = 0;
 };
 
 class MessageBoxPrompter : public Prompter {
@@ -44,8 +44,8 @@ class MessageBoxPrompter : public Prompter {
     explicit MessageBoxPrompter(std::wstring title) : title_(std::move(title)) {}
     void setOwner(HWND owner) { owner_ = owner; }
     void message(const std::wstring& text, MessageIcon icon) override;
+    bool ask(const std::wstring& question) override;
     void runtimeError(const RuntimeError& error) override;  // ends the process
-    bool ask(const std::wstring& text) override;
 
   private:
     std::wstring title_;

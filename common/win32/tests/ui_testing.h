@@ -32,17 +32,17 @@ struct Message {
 
 struct RecordingPrompter : Prompter {
     std::vector<Message> messages;
-    std::vector<RuntimeError> errors;
     std::vector<std::wstring> questions;
-    bool answer = false;  // what every question is answered: Yes when true
+    bool answer = false;  // to every question
+    std::vector<RuntimeError> errors;
     void message(const std::wstring& text, MessageIcon icon) override {
         messages.push_back({text, icon});
     }
-    void runtimeError(const RuntimeError& error) override { errors.push_back(error); }
-    bool ask(const std::wstring& text) override {
-        questions.push_back(text);
+    bool ask(const std::wstring& question) override {
+        questions.push_back(question);
         return answer;
     }
+    void runtimeError(const RuntimeError& error) override { errors.push_back(error); }
 };
 
 struct RecordingStarter : ProgramStarter {
@@ -56,6 +56,15 @@ struct RecordingStarter : ProgramStarter {
 inline std::string fileBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Handles what is posted to the thread's windows so far.
+inline void pumpMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
 }
 
 inline void click(HWND button) {

@@ -9,11 +9,6 @@ namespace {
 
 constexpr std::wstring_view kPathMark = L" [Path: ";
 
-bool isForbiddenInName(wchar_t c) {
-    return c < 0x20 || c == 0x7F ||
-           std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos;
-}
-
 }  // namespace
 
 std::wstring fileEntry(std::wstring_view fileName, std::wstring_view folder) {
@@ -43,8 +38,7 @@ MergeCheck checkMerge(std::size_t entryCount, std::wstring_view method,
         return MergeCheck::InvalidName;
     // The name stands inside double quotes in the script and names a file: whatever would break
     // either is refused rather than passed on.
-    for (wchar_t c : outputName)
-        if (isForbiddenInName(c)) return MergeCheck::InvalidName;
+    if (common::isForbiddenInFileName(outputName)) return MergeCheck::InvalidName;
     return MergeCheck::Passed;
 }
 

@@ -1,6 +1,5 @@
 #include "avi_folder.h"
 
-#include "avi_listing.h"
 #include "core/job_script.h"
 #include "win32/handles.h"
 
@@ -51,7 +50,7 @@ std::variant<AviFolder, DWORD> listAviFolder(const std::wstring& path) {
         } while (FindNextFileW(find.get(), &data));
         if (GetLastError() != ERROR_NO_MORE_FILES) return GetLastError();
     }
-    listed.names = aviFiles(std::move(items), ordinalLessIgnoringCase);
+    static_cast<AviFiles&>(listed) = aviFiles(std::move(items), ordinalLessIgnoringCase);
     if (listed.names.size() > common::kMaxCount16)
         return static_cast<DWORD>(ERROR_ARITHMETIC_OVERFLOW);
     return listed;

@@ -2,13 +2,18 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <optional>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <variant>
 
 #include "avi_folder.h"
 #include "avi_listing.h"
 #include "core/file_names.h"
 #include "core/job_script.h"
+#include "join_files.h"
 #include "merge_script.h"
 #include "win32/handles.h"
 #include "win32/job_script_file.h"
@@ -95,6 +100,15 @@ bool samePath(const std::wstring& a, const std::wstring& b) {
                                 static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
 }
 
+// A short check shows nothing; a longer one shows its progress in the caption.
+constexpr ULONGLONG kProgressAfterMs = 300;
+constexpr DWORD kProgressEveryMs = 100;
+
+bool isClientInput(UINT message) {
+    return (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) || message == WM_KEYDOWN ||
+           message == WM_KEYUP || message == WM_CHAR || message == WM_DEADCHAR;
+}
+
 constexpr wchar_t kAddTitle[] = L"Please select the directory containing all the movie files";
 
 std::wstring listText(HWND list, LRESULT index) {
@@ -141,7 +155,18 @@ bool FrmMain::loadFolder(const std::wstring& path, OnFailure onFailure) {
     SendMessageW(list, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(list, nullptr, TRUE);
     outputFolder_ = std::move(folder.folder);
+    if (folder.leftOut > 0) tell(leftOutMessage(folder));
     return true;
+}
+
+void FrmMain::tell(const std::wstring& text) {
+    if (IsWindowVisible(hwnd())) {
+        services_.prompter.message(text, win::MessageIcon::Information);
+        return;
+    }
+    // At start-up the window is not shown yet: the note follows once it is.
+    pendingNotes_.push_back(text);
+    PostMessageW(hwnd(), kShowNotes, 0, 0);
 }
 
 void FrmMain::move(int by) {
@@ -314,6 +339,12 @@ void FrmMain::merge() {
     // The merged file never takes the place of one of its inputs.
     if (!outputSparesInputs(outputPath, inputs)) return;
 
+    // Files that a stream copy cannot join, only when the user says so.
+    if (!confirmJoin(inputs)) {
+        if (closeAfterCheck_) DestroyWindow(hwnd());
+        return;
+    }
+
     // Nor of another file, unless the user says so.
     if (!mayReplace(outputPath)) return;
 
@@ -330,8 +361,90 @@ void FrmMain::merge() {
     DestroyWindow(hwnd());
 }
 
+bool FrmMain::confirmJoin(const std::vector<std::wstring>& paths) {
+    std::optional<JoinProblem> problem;
+    if (!runJoinCheck(paths, problem)) return false;
+    return !problem ||
+           services_.prompter.ask(joinQuestion(*problem, paths[problem->file], paths[0]));
+}
+
+bool FrmMain::runJoinCheck(const std::vector<std::wstring>& paths,
+                           std::optional<JoinProblem>& problem) {
+    std::atomic<std::size_t> done{0};
+    stopCheck_ = false;
+    closeAfterCheck_ = false;
+    const win::KernelHandle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const auto check = [&] {
+        try {
+            problem = checkJoin(paths, done, stopCheck_);
+        } catch (...) {
+            // Out of memory, most likely: the file being read counts as one that cannot be.
+            problem = JoinProblem{std::min(done.load(), paths.size() - 1), {}, {}, {}};
+        }
+    };
+    std::thread worker;
+    try {
+        if (finished)
+            worker = std::thread([&] {
+                check();
+                SetEvent(finished.get());
+            });
+    } catch (const std::system_error&) {
+    }
+    if (!worker.joinable()) {  // no thread to be had: checked here, the window waiting
+        check();
+        return true;
+    }
+    checking_ = true;
+    const ULONGLONG began = GetTickCount64();
+    bool showsProgress = false;
+    std::optional<WPARAM> quit;
+    const HANDLE finishedHandle = finished.get();
+    for (;;) {
+        // Input queued before the check began is handled here too, like any during it.
+        MSG msg;
+        while (!quit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = msg.wParam;
+                stopCheck_ = true;
+            } else if (msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) {
+                stopCheck_ = true;
+            } else if (!isClientInput(msg.message)) {
+                // The list and the boxes take no input while they are being checked; the
+                // window's frame still moves and closes it.
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+        if (WaitForSingleObject(finishedHandle, 0) == WAIT_OBJECT_0) break;
+        if (GetTickCount64() - began >= kProgressAfterMs) {
+            const std::wstring caption = std::wstring(kForm.caption) + L" - checking " +
+                                         std::to_wstring(done.load() + 1) + L" of " +
+                                         std::to_wstring(paths.size()) + L" files";
+            SetWindowTextW(hwnd(), caption.c_str());
+            showsProgress = true;
+        }
+        MsgWaitForMultipleObjects(1, &finishedHandle, FALSE, kProgressEveryMs, QS_ALLINPUT);
+    }
+    worker.join();
+    checking_ = false;
+    if (showsProgress) SetWindowTextW(hwnd(), kForm.caption);
+    if (quit) PostQuitMessage(static_cast<int>(*quit));
+    return !stopCheck_;
+}
+
 LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_CLOSE:
+            if (!checking_) break;
+            // Closed during the check: the check stops, then the window closes.
+            stopCheck_ = true;
+            closeAfterCheck_ = true;
+            return 0;
+        case WM_SETCURSOR:
+            if (!checking_ || LOWORD(lParam) != HTCLIENT) break;
+            SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+            return TRUE;
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) break;
             switch (LOWORD(wParam)) {
@@ -353,7 +466,15 @@ LRESULT FrmMain::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_DROPFILES:
-            drop(reinterpret_cast<HDROP>(wParam));
+            // The list stays as it is while its files are being checked.
+            if (checking_)
+                win::droppedPaths(reinterpret_cast<HDROP>(wParam));
+            else
+                drop(reinterpret_cast<HDROP>(wParam));
+            return 0;
+        case kShowNotes:
+            for (const auto& note : std::exchange(pendingNotes_, {}))
+                services_.prompter.message(note, win::MessageIcon::Information);
             return 0;
         case WM_DESTROY:
             services_.endProgram();

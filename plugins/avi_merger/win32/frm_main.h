@@ -1,10 +1,13 @@
 // The merger's window: the ordered list of AVI files, the method, the output name, and Merge.
 #pragma once
 
+#include <atomic>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "join_check.h"
 #include "merge_script.h"
 #include "win32/program_starter.h"
 #include "win32/prompter.h"
@@ -44,8 +47,9 @@ class FrmMain : public win::Form {
 
     // Creates the window hidden.
     bool create();
-    // Appends the AVI files of the folder to the list and makes it the output folder. False,
-    // after the report or message, when the folder cannot be listed.
+    // Appends the AVI files of the folder to the list and makes it the output folder, and says
+    // when files were left out (once the window shows). False, after the report or message, when
+    // the folder cannot be listed.
     bool loadFolder(const std::wstring& path, OnFailure onFailure = OnFailure::EndProgram);
     // The folder loaded last: where the merged file goes.
     const std::wstring& outputFolder() const { return outputFolder_; }
@@ -65,8 +69,22 @@ class FrmMain : public win::Form {
     bool mayReplace(const std::wstring& outputPath);
     void failMerge(const std::wstring& message);
     void select(std::size_t index);
+    // The step between the checks and the script: the listed files compared for a stream copy,
+    // and the user asked when one cannot join the first. True to go on with the merge.
+    bool confirmJoin(const std::vector<std::wstring>& paths);
+    // Runs the comparison beside the message loop, so that the window repaints, shows its
+    // progress and can be closed; false when it was stopped (Esc, or the window closed).
+    bool runJoinCheck(const std::vector<std::wstring>& paths, std::optional<JoinProblem>& problem);
+    // A note with the information icon, now or once the window shows.
+    void tell(const std::wstring& text);
+
+    static constexpr UINT kShowNotes = WM_APP;
 
     Services services_;
+    std::vector<std::wstring> pendingNotes_;
+    bool checking_ = false;
+    std::atomic<bool> stopCheck_{false};
+    bool closeAfterCheck_ = false;
     std::wstring outputFolder_;
 };
 

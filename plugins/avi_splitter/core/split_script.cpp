@@ -221,6 +221,26 @@ std::optional<std::wstring> partLength(std::wstring_view start, std::wstring_vie
     return std::wstring(length.begin(), length.end());
 }
 
+std::optional<LateStart> firstLateStart(std::span<const std::wstring> partLines,
+                                        common::Duration movieLength) {
+    for (std::size_t i = 0; i < partLines.size(); ++i) {
+        const std::wstring_view start = parsePartLine(partLines[i]).start;
+        const auto time = readTime(start);
+        if (!time) continue;
+        std::uint64_t unit = 1;
+        for (int d = 0; d < time->fractionDigits; ++d) unit *= 10;
+        if (common::compareFractions(static_cast<std::uint64_t>(time->units), unit,
+                                     movieLength.units, movieLength.perSecond) >= 0)
+            return LateStart{i + 1, std::wstring(start)};
+    }
+    return std::nullopt;
+}
+
+std::wstring lateStartMessage(const LateStart& late, common::Duration movieLength) {
+    return L"Part " + std::to_wstring(late.partNumber) + L" starts at " + late.start +
+           L", but the movie is only " + common::durationText(movieLength) + L" long.";
+}
+
 ScriptPlace scriptPlace(std::wstring_view programFolder, std::wstring_view inputPath) {
     ScriptPlace place;
     place.drive = programFolder.substr(0, 2);

@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+#include "core/movie_info.h"
+
 namespace clipcutter {
 
 // Caption of lb_path while no file has been chosen.
@@ -47,6 +49,20 @@ bool isPassableTime(std::wstring_view time);
 // [[h:]m:]s[.frac] with decimal fields and end lies after start; nothing otherwise.
 // (checkScript refuses a part whose times both read but whose end does not lie after its start.)
 std::optional<std::wstring> partLength(std::wstring_view start, std::wstring_view end);
+
+// A part that would start at or after the end of the movie: an empty or failed part file.
+struct LateStart {
+    std::size_t partNumber;
+    std::wstring start;  // as typed
+};
+
+// The first part whose start reads as [[h:]m:]s[.frac] and lies at or after the movie's end.
+// Parts from the start of the movie, and starts that do not read as times, are not checked; an
+// end past the movie's end is fine, since the encoder stops there.
+std::optional<LateStart> firstLateStart(std::span<const std::wstring> partLines,
+                                        common::Duration movieLength);
+
+std::wstring lateStartMessage(const LateStart& late, common::Duration movieLength);
 
 // Where things go, derived from the program folder and the input path.
 struct ScriptPlace {

@@ -24,7 +24,6 @@ using e2e::Process;
 using e2e::recordedCalls;
 using e2e::TempFolder;
 using e2e::utf8;
-using e2e::writeFile;
 
 // One OK of the Add Part dialog and the encoder's time arguments it must lead to.
 struct Part {
@@ -35,11 +34,17 @@ struct Part {
     Args timeArgs;
 };
 
-TEST(ClipcutterE2e, SplitsAnAwkwardlyNamedFileIntoTheTypedParts) {
-    // Beside -ss the encoder reads -endpos as a length, so a closed part passes end - start.
+TEST(ClipcutterE2e, RefusesAPartAfterTheMovieThenSplitsItIntoTheTypedParts) {
+#ifndef TEST_MOVIES
+    GTEST_SKIP() << "no test movies: the build found no Linux encoder to make them";
+#else
+    // Starting after the 20-second movie: refused.
+    const Part late = {L"00:00:25", L"00:00:30", false, false, {}};
+    // Beside -ss the encoder reads -endpos as a length, so a closed part passes end - start. An
+    // end past the movie's end is the encoder's to stop at.
     const Part parts[] = {
         {L"00:00:05", L"00:00:15", false, false, {"-ss", "00:00:05", "-endpos", "00:00:10"}},
-        {L"00:01:30", L"00:00:00", false, true, {"-ss", "00:01:30"}},
+        {L"00:00:12", L"00:00:00", false, true, {"-ss", "00:00:12"}},
         {L"00:00:00", L"01:02:03", true, false, {"-endpos", "01:02:03"}},
     };
 
@@ -51,7 +56,7 @@ TEST(ClipcutterE2e, SplitsAnAwkwardlyNamedFileIntoTheTypedParts) {
     std::error_code error;
     for (const auto& folder : {host / L"plugins", host / L"bin", host / L"tmp", inputFolder})
         ASSERT_TRUE(fs::create_directories(folder, error)) << folder << ": " << error.message();
-    ASSERT_TRUE(writeFile(input, "RIFF"));
+    ASSERT_TRUE(fs::copy_file(builtProgram(TEST_MOVIES) / L"movie20.avi", input, error));
     const fs::path clipcutter = host / L"plugins" / L"clipcutter.exe";
     ASSERT_TRUE(fs::copy_file(builtProgram(CLIPCUTTER_EXE), clipcutter, error)) << error.message();
     ASSERT_TRUE(
@@ -83,10 +88,11 @@ TEST(ClipcutterE2e, SplitsAnAwkwardlyNamedFileIntoTheTypedParts) {
         << utf8(e2e::textOf(path)) << openMessage();
     ASSERT_TRUE(e2e::waitUntil([&] { return !IsWindow(open); })) << "the file-open dialog stayed";
 
+    EXPECT_EQ(e2e::textOf(item(FrmMain::lb_length)), L"Movie length: 00:00:20");
+
     const HWND list = item(FrmMain::List1);
-    for (std::size_t i = 0; i < std::size(parts); ++i) {
-        SCOPED_TRACE("part " + std::to_string(i + 1));
-        const Part& part = parts[i];
+    const auto addPart = [&](const Part& part) {
+        const LRESULT count = e2e::ask(list, LB_GETCOUNT);
         e2e::press(item(FrmMain::Command2));
         const HWND dialog = e2e::waitForWindow(app.id(), L"Add Part");
         ASSERT_TRUE(dialog) << "no Add Part dialog" << openMessage();
@@ -100,9 +106,28 @@ TEST(ClipcutterE2e, SplitsAnAwkwardlyNamedFileIntoTheTypedParts) {
         ASSERT_TRUE(e2e::setChecked(GetDlgItem(dialog, DlgAdd::chk_end), part.untilEnd));
         e2e::press(GetDlgItem(dialog, DlgAdd::OKButton));
         ASSERT_TRUE(e2e::waitUntil([&] {
-            return e2e::ask(list, LB_GETCOUNT) == static_cast<LRESULT>(i + 1) &&
-                   !IsWindowVisible(dialog);
+            return e2e::ask(list, LB_GETCOUNT) == count + 1 && !IsWindowVisible(dialog);
         })) << "OK did not add one part and close the dialog";
+    };
+
+    ASSERT_NO_FATAL_FAILURE(addPart(late));
+    e2e::press(item(FrmMain::Command4));
+    // A message box shows once its text and buttons are there.
+    const HWND box = e2e::waitForWindow(app.id(), L"clipcutter");
+    ASSERT_TRUE(box) << "no message";
+    EXPECT_NE(e2e::visibleTexts(box).find(
+                  L"Part 1 starts at 00:00:25, but the movie is only 00:00:20 long."),
+              std::wstring::npos)
+        << utf8(e2e::visibleTexts(box));
+    e2e::press(GetDlgItem(box, IDOK));
+    ASSERT_TRUE(e2e::waitUntil([&] { return !IsWindow(box); }));
+    EXPECT_FALSE(fs::exists(host / L"tmp" / L"split.bat"));
+    e2e::ask(list, LB_SETCURSEL, 0);
+    e2e::ask(item(FrmMain::Command3), BM_CLICK);
+
+    for (std::size_t i = 0; i < std::size(parts); ++i) {
+        SCOPED_TRACE("part " + std::to_string(i + 1));
+        ASSERT_NO_FATAL_FAILURE(addPart(parts[i]));
     }
 
     e2e::press(item(FrmMain::Command4));
@@ -123,6 +148,7 @@ TEST(ClipcutterE2e, SplitsAnAwkwardlyNamedFileIntoTheTypedParts) {
 
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(app.waitForExit(10000), std::optional<DWORD>(0)) << "closing did not end it";
+#endif
 }
 
 }  // namespace

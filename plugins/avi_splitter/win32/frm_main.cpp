@@ -6,6 +6,7 @@
 
 #include "core/file_names.h"
 #include "split_script.h"
+#include "win32/avi_reader.h"
 #include "win32/job_script_file.h"
 #include "win32/system_library.h"
 
@@ -23,7 +24,9 @@ constexpr win::ControlSpec kControls[] = {
     {FrmMain::Label2, ControlKind::Label,
      L"1. Open File (AVI Only, convert with Movarix first if not AVI)", 4, 48, 359, 15},
     {FrmMain::Command1, ControlKind::Button, L"Browse", 22, 68, 95, 21},
-    {FrmMain::lb_path, ControlKind::PathLabel, L"Path", 120, 66, 273, 33},
+    {FrmMain::lb_path, ControlKind::PathLabel, L"Path", 120, 66, 273, 17},
+    // Under the path, in the second line the path label no longer needs.
+    {FrmMain::lb_length, ControlKind::Label, L"", 120, 84, 273, 15},
     {FrmMain::Label4, ControlKind::Label, L"2. Add Parts to split", 4, 106, 359, 15},
     {.id = FrmMain::List1,
      .kind = ControlKind::ListBox,
@@ -88,20 +91,25 @@ void FrmMain::browse() {
             win::RuntimeError::system(L"Opening the file dialog", L"comdlg32.dll", GetLastError()));
         return;
     }
-    // A cancelled dialog keeps the last confirmed choice.
-    if (openFile(&ofn)) lastFile_ = buffer.c_str();
-
-    if (lastFile_.empty()) {
-        services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);
+    // A cancelled dialog keeps the last confirmed choice, and with it the label.
+    if (openFile(&ofn)) {
+        chooseInputFile(buffer.c_str());
         return;
     }
-    chooseInputFile(lastFile_);
+    if (lastFile_.empty())
+        services_.prompter.message(L"Nothing was selected", win::MessageIcon::Information);
 }
 
 void FrmMain::chooseInputFile(const std::wstring& path) {
     // The file-open dialog offers it next time, as it does its own last choice.
     lastFile_ = path;
     SetWindowTextW(item(lb_path), path.c_str());
+    const win::AviReader reader;
+    const auto movie = reader.read(path);
+    movieLength_ = movie ? common::movieLength(*movie) : std::nullopt;
+    const std::wstring shown =
+        L"Movie length: " + (movieLength_ ? common::durationText(*movieLength_) : L"unknown");
+    SetWindowTextW(item(lb_length), shown.c_str());
 }
 
 void FrmMain::drop(HDROP files) {
@@ -220,6 +228,14 @@ void FrmMain::startSplit() {
     if (const auto refusal = checkScript(input)) {
         refuseStart(*refusal);
         return;
+    }
+    if (movieLength_) {
+        if (const auto late = firstLateStart(parts_, *movieLength_)) {
+            SendMessageW(item(List1), LB_SETCURSEL, late->partNumber - 1, 0);
+            services_.prompter.message(lateStartMessage(*late, *movieLength_),
+                                       win::MessageIcon::None);
+            return;
+        }
     }
     // The walk through the list ends on its last entry.
     if (!parts_.empty()) SendMessageW(item(List1), LB_SETCURSEL, parts_.size() - 1, 0);

@@ -3,9 +3,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "core/movie_info.h"
 #include "dlg_add.h"
 #include "split_script.h"
 #include "win32/program_starter.h"
@@ -35,6 +37,7 @@ class FrmMain : public win::Form {
         Command2,
         Command3,
         Command4,
+        lb_length,  // the chosen movie's length
     };
 
     explicit FrmMain(Services services);
@@ -49,7 +52,8 @@ class FrmMain : public win::Form {
   private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void browse();
-    // Where a file becomes the input, whether chosen in the file-open dialog or dropped.
+    // Where a file becomes the input, whether chosen in the file-open dialog or dropped: the path
+    // label, and the movie's length read and shown.
     void chooseInputFile(const std::wstring& path);
     void drop(HDROP files);
     void addPart();
@@ -64,6 +68,7 @@ class FrmMain : public win::Form {
     // The entries of List1, kept beside it: Start! reads them without a message per entry.
     std::vector<std::wstring> parts_;
     std::wstring lastFile_;  // the file-open dialog's file name: its last confirmed choice
+    std::optional<common::Duration> movieLength_;  // of the chosen file, when it could be read
 };
 
 }  // namespace clipcutter

@@ -20,9 +20,42 @@ TEST(AviListing, KeepsPlainAviFilesInNameOrder) {
         {L"a.avi.bak"},
         {L"10.avi"},
         {L"9.avi"},
+        {L"x\" & echo INJECTED & \".avi"},
+        {L"a: b.avi"},
+        {L"tab\there.avi"},
+        {L"del\x7f.avi"},
+        {L"forbidden?.txt"},
+        {L"hidden\".avi", false, true},
     };
-    EXPECT_EQ(aviFiles(items), (std::vector<std::wstring>{L".avi", L"10.avi", L"9.avi", L"A.avi",
-                                                          L"b.AVI", L"c.Avi"}));
+    const AviFiles files = aviFiles(items);
+    EXPECT_EQ(files.names, (std::vector<std::wstring>{L".avi", L"10.avi", L"9.avi", L"A.avi",
+                                                      L"b.AVI", L"c.Avi"}));
+    EXPECT_EQ(files.leftOut, 4u);
+    EXPECT_EQ(files.firstLeftOut, L"a: b.avi");
+}
+
+TEST(AviListing, SaysOnceWhatWasLeftOut) {
+    struct Case {
+        std::vector<std::wstring> names;
+        std::wstring message;
+    };
+    const std::wstring why =
+        L"Windows does not allow in file names (\\ / : * ? \" < > | or a control character)";
+    const Case cases[] = {
+        {{L"a.avi"}, L""},
+        {{L"a.avi", L"t\tb\x01.avi"},
+         L"One AVI file was left out of the list, since its name holds a character that " + why +
+             L":\n\nt\xFFFD"
+             L"b\xFFFD.avi"},
+        {{L"z|.avi", L"a.avi", L"m<.avi", L"y\\.avi"},
+         L"3 AVI files were left out of the list, since their names hold characters that " + why +
+             L". The first of them:\n\nm<.avi"},
+    };
+    for (const auto& c : cases) {
+        std::vector<FolderItem> items;
+        for (const auto& name : c.names) items.push_back({name});
+        EXPECT_EQ(leftOutMessage(aviFiles(items)), c.message);
+    }
 }
 
 TEST(AviListing, Folders) {

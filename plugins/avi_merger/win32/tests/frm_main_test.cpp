@@ -13,9 +13,11 @@
 #include "avi_listing.h"
 #include "frm_main.h"
 #include "merge_script.h"
+#include "win32/job_script_file.h"
 #include "win32/settings_store.h"
 #include "win32/tests/painted_window.h"
 #include "win32/tests/saved_setting.h"
+#include "win32/tests/e2e_host.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipjoiner {
@@ -28,14 +30,22 @@ using win::testing::Message;
 class Merger : public testing::Test {
   protected:
     void SetUp() override {
+#ifndef TEST_MOVIES
+        GTEST_SKIP() << "no test movies: the build found no Linux encoder to make them";
+#else
+        movies_ = e2e::builtProgram(TEST_MOVIES);
+#endif
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
         root_ = fs::temp_directory_path() /
                 (L"clipjoiner-test-" + std::to_wstring(GetCurrentProcessId()));
         fs::remove_all(root_);
         for (const auto& folder : {host() / L"tmp", host() / L"bin", videos(), more()})
             fs::create_directories(folder);
-        for (const auto& file : {videos() / L"b.avi", videos() / L"a.avi", more() / L"c.avi"})
-            std::ofstream(file) << "RIFF";
+        // Movies that a stream copy can join.
+        for (const auto& [movie, file] :
+             {std::pair{L"b.avi", videos() / L"b.avi"}, std::pair{L"a.avi", videos() / L"a.avi"},
+              std::pair{L"a.avi", more() / L"c.avi"}})
+            fs::copy_file(movies_ / movie, file);
         setHostRoot(host().wstring());
         frm_ = std::make_unique<FrmMain>(Services{prompter_, starter_, [this] { ++ended_; }});
         ASSERT_TRUE(frm_->create());
@@ -43,6 +53,7 @@ class Merger : public testing::Test {
         ShowWindow(frm_->hwnd(), SW_SHOWNOACTIVATE);
     }
     void TearDown() override {
+        if (!frm_) return;  // skipped
         frm_.reset();
         fs::remove_all(root_);
         CoUninitialize();
@@ -52,21 +63,36 @@ class Merger : public testing::Test {
         ASSERT_EQ(win::writeSetting(kSettingsApplication, kSettingsSection, kSettingsKey, root),
                   0u);
     }
-    fs::path host() const { return root_ / L"host"; }
-    fs::path videos() const { return root_ / L"My Videos"; }
-    fs::path more() const { return root_ / L"More"; }
-    HWND item(int id) const { return frm_->item(id); }
+    fs::path host() const {
+        return root_ / L"host";
+    }
+    fs::path videos() const {
+        return root_ / L"My Videos";
+    }
+    fs::path more() const {
+        return root_ / L"More";
+    }
+    HWND item(int id) const {
+        return frm_->item(id);
+    }
     std::vector<std::wstring> entries() const {
         return win::testing::listEntries(item(FrmMain::List1));
     }
-    LRESULT selection() const { return SendMessageW(item(FrmMain::List1), LB_GETCURSEL, 0, 0); }
+    LRESULT selection() const {
+        return SendMessageW(item(FrmMain::List1), LB_GETCURSEL, 0, 0);
+    }
     void select(LRESULT index) {
         SendMessageW(item(FrmMain::List1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     }
     std::wstring entryOf(const fs::path& file) const {
         return fileEntry(file.filename().wstring(), file.parent_path().wstring());
     }
-    void chooseCopy() { SendMessageW(item(FrmMain::Combo1), CB_SETCURSEL, 0, 0); }
+    void chooseCopy() {
+        SendMessageW(item(FrmMain::Combo1), CB_SETCURSEL, 0, 0);
+    }
+    fs::path script() const {
+        return host() / L"tmp" / L"merge.bat";
+    }
     // Add, with the folder dialog answered: the folder chosen, or Cancel when it is empty.
     void add(const fs::path& folder) {
         const win::testing::DialogAnswer answer(frm_->hwnd(), [folder](HWND dialog) {
@@ -97,6 +123,7 @@ class Merger : public testing::Test {
 
     // The host root the tests write is put back as it was, before SetUp and after TearDown.
     const win::testing::SavedSetting savedHostRoot_{L"Software\\movarix\\plugins", L"tmp"};
+    fs::path movies_;
     fs::path root_;
     win::testing::RecordingPrompter prompter_;
     win::testing::RecordingStarter starter_;
@@ -287,7 +314,7 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
         EXPECT_EQ(prompter_.messages, (std::vector<Message>{{c.message, win::MessageIcon::None}}))
             << c.method << L"|" << c.name;
     }
-    EXPECT_FALSE(fs::exists(host() / L"tmp" / L"merge.bat"));
+    EXPECT_FALSE(fs::exists(script()));
 
     // A host root without its tmp folder: the script cannot be created, and the selection stays.
     setHostRoot((root_ / L"nowhere").wstring());
@@ -307,13 +334,12 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
     click(item(FrmMain::Command1));  // b before a
     win::testing::pressKey(item(FrmMain::Text1), VK_RETURN);
     const std::string h = host().string(), v = videos().string();
-    EXPECT_EQ(win::testing::fileBytes(host() / L"tmp" / L"merge.bat"),
+    EXPECT_EQ(win::testing::fileBytes(script()),
               h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + v +
                   "\\ my clip .avi\" -ovc copy -oac copy \"" + v + "\\b.avi\" \"" + v +
                   "\\a.avi\" \r\npause\r\n");
     ASSERT_EQ(starter_.starts.size(), 1u);
-    EXPECT_EQ(starter_.starts[0],
-              std::make_pair((host() / L"tmp" / L"merge.bat").wstring(), SW_SHOWNORMAL));
+    EXPECT_EQ(starter_.starts[0], std::make_pair(script().wstring(), SW_SHOWNORMAL));
     EXPECT_EQ(ended_, 1);
     EXPECT_EQ(frm_->hwnd(), nullptr);
 }
@@ -400,6 +426,127 @@ TEST_F(Merger, AnEmptyListIsTheFirstThingSaid) {
     SetWindowTextW(item(FrmMain::Combo1), L"copy");
     click(item(FrmMain::Command3));
     EXPECT_EQ(prompter_.messages, (std::vector<Message>{{L"No Files!", win::MessageIcon::None}}));
+}
+
+TEST_F(Merger, LeavesOutNamesThatWindowsForbidsAndSaysSoOnce) {
+#ifndef FORBIDDEN_NAMES_FOLDER
+    GTEST_SKIP() << "only the Unix side of Wine can make names that Windows forbids";
+#else
+    const fs::path folder = e2e::builtProgram(FORBIDDEN_NAMES_FOLDER);
+    const std::vector<std::wstring> good = {entryOf(folder / L"good 1.avi"),
+                                            entryOf(folder / L"good 2.avi")};
+    AviFiles leftOut;
+    leftOut.leftOut = 3;
+    leftOut.firstLeftOut = L"a: b.avi";
+    const Message note{leftOutMessage(leftOut), win::MessageIcon::Information};
+
+    // Start-up: the folder loads while the window is hidden; the note follows once it shows.
+    FrmMain started(Services{prompter_, starter_, [] {}});
+    ASSERT_TRUE(started.create());
+    ASSERT_TRUE(started.loadFolder(startupFolder(L"\"" + folder.wstring() + L"\"")));
+    EXPECT_TRUE(prompter_.messages.empty());
+    ShowWindow(started.hwnd(), SW_SHOWNOACTIVATE);
+    win::testing::pumpMessages();
+    EXPECT_EQ(prompter_.messages, std::vector<Message>{note});
+    EXPECT_EQ(win::testing::listEntries(started.item(FrmMain::List1)), good);
+
+    add(folder);
+    EXPECT_EQ(prompter_.messages, (std::vector<Message>{note, note}));
+    EXPECT_EQ(entries(),
+              (std::vector<std::wstring>{entryOf(videos() / L"a.avi"), entryOf(videos() / L"b.avi"),
+                                         good[0], good[1]}));
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"joined");
+    click(item(FrmMain::Command3));
+    const std::string h = host().string(), v = videos().string(), f = folder.string();
+    EXPECT_EQ(win::testing::fileBytes(script()),
+              h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + f +
+                  "\\joined.avi\" -ovc copy -oac copy \"" + v + "\\a.avi\" \"" + v +
+                  "\\b.avi\" \"" + f + "\\good 1.avi\" \"" + f + "\\good 2.avi\" \r\npause\r\n");
+#endif
+}
+
+TEST_F(Merger, AnEntryThatWouldBreakOutOfItsQuotesNeverReachesAScript) {
+    // However such an entry got into the list, the script writer refuses its path.
+    const std::wstring path = videos().wstring() + L"\\x\" & echo INJECTED & \".avi";
+    const std::wstring entry = L"x [Path: " + path + L"]";
+    SendMessageW(item(FrmMain::List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"joined");
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{{win::unreadablePathMessage(path), win::MessageIcon::None}}));
+    EXPECT_FALSE(fs::exists(script()));
+    EXPECT_TRUE(starter_.starts.empty());
+}
+
+TEST_F(Merger, AsksBeforeJoiningFilesThatAStreamCopyCannotJoin) {
+    struct Case {
+        const wchar_t* movie;  // listed after a.avi and b.avi
+        std::wstring named;    // the question's first line
+    };
+    const Case cases[] = {
+        {L"codec.avi", L"codec.avi differs from a.avi: video codec MJPG, not FMP4."},
+        {L"rate.avi", L"rate.avi differs from a.avi: frame rate 25 fps, not 10 fps."},
+        {L"audio_format.avi", L"audio_format.avi differs from a.avi: audio format MP3, not PCM."},
+        {L"channels.avi", L"channels.avi differs from a.avi: audio channels 2, not 1."},
+        {L"sample_rate.avi",
+         L"sample_rate.avi differs from a.avi: audio sample rate 11025 Hz, not 8000 Hz."},
+        {L"bits.avi", L"bits.avi differs from a.avi: audio bits per sample 8, not 16."},
+        {L"silent.avi", L"silent.avi differs from a.avi: audio format none, not PCM."},
+        {L"truncated.avi", L"truncated.avi cannot be read as AVI."},
+        {L"not_avi.avi", L"not_avi.avi cannot be read as AVI."},
+        {L"missing.avi", L"missing.avi cannot be read as AVI."},
+        // The last one answered Yes: the merge goes on as if nothing had been asked.
+        {L"size.avi", L"size.avi differs from a.avi: frame size 320x240, not 160x120."},
+    };
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"joined");
+    const HWND list = item(FrmMain::List1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.movie);
+        const std::wstring entry = entryOf(movies_ / c.movie);
+        SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
+        select(0);
+        prompter_.questions.clear();
+        prompter_.answer = &c == std::end(cases) - 1;
+        click(item(FrmMain::Command3));
+        ASSERT_EQ(prompter_.questions.size(), 1u);
+        EXPECT_TRUE(prompter_.questions[0].starts_with(c.named + L"\n\n"))
+            << prompter_.questions[0];
+        EXPECT_TRUE(prompter_.questions[0].ends_with(L"Merge anyway?"));
+        if (prompter_.answer) break;
+        // No: nothing written or started, the selection as it was.
+        EXPECT_FALSE(fs::exists(script()));
+        EXPECT_EQ(selection(), 0);
+        select(2);
+        click(item(FrmMain::Command4));
+    }
+    const std::string v = videos().string(), m = movies_.string(), h = host().string();
+    EXPECT_EQ(win::testing::fileBytes(script()),
+              h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + v +
+                  "\\joined.avi\" -ovc copy -oac copy \"" + v + "\\a.avi\" \"" + v +
+                  "\\b.avi\" \"" + m + "\\size.avi\" \r\npause\r\n");
+    EXPECT_EQ(starter_.starts.size(), 1u);
+    EXPECT_EQ(ended_, 1);
+}
+
+TEST_F(Merger, EscOrClosingTheWindowDuringTheCheckStopsTheMerge) {
+    chooseCopy();
+    win::testing::type(item(FrmMain::Text1), L"joined");
+    // Posted before the click, so that the check's own message loop receives them.
+    PostMessageW(frm_->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    click(item(FrmMain::Command3));
+    EXPECT_NE(frm_->hwnd(), nullptr);
+    EXPECT_EQ(ended_, 0);
+
+    PostMessageW(frm_->hwnd(), WM_CLOSE, 0, 0);
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(frm_->hwnd(), nullptr);
+    EXPECT_EQ(ended_, 1);
+    EXPECT_FALSE(fs::exists(script()));
+    EXPECT_TRUE(prompter_.questions.empty());
+    EXPECT_TRUE(starter_.starts.empty());
 }
 
 }  // namespace

@@ -218,5 +218,31 @@ TEST(PartLength, EndposIsTheLengthOfAClosedPart) {
         EXPECT_EQ(partLength(c.start, c.end), c.length) << c.start << L" " << c.end;
 }
 
+TEST(LateStart, APartMustStartBeforeTheMoviesEnd) {
+    const common::Duration twenty{200, 10};             // 200 frames at 10 fps
+    const common::Duration ntsc{599ull * 1001, 30000};  // 19.9866... s
+    struct Case {
+        common::Duration length;
+        std::vector<std::wstring> parts;
+        std::optional<std::size_t> late;  // the part refused
+    };
+    const Case cases[] = {
+        {twenty, {partLine(L"00:00:05", L"00:00:15"), partLine(L"00:00:19.99", L"00:05:00")}, {}},
+        {twenty, {partLine(L"00:00:05", L"00:00:15"), partLine(L"00:00:20", L"End")}, 2},
+        {twenty, {partLine(L"0:0:25", L"0:0:30"), partLine(L"00:01:00", L"End")}, 1},
+        {twenty, {partLine(L"1:5:", L"End"), partLine(L"Start", L"00:09:00")}, {}},  // unread
+        {twenty, {partLine(L"20", L"End")}, 1},
+        {ntsc, {partLine(L"00:00:19.986", L"End")}, {}},
+        {ntsc, {partLine(L"00:00:19.987", L"End")}, 1},
+        {{0, 1}, {partLine(L"00:00:00", L"End"), partLine(L"Start", L"End")}, 1},
+    };
+    for (const auto& c : cases) {
+        const auto late = firstLateStart(c.parts, c.length);
+        EXPECT_EQ(late ? std::optional(late->partNumber) : std::nullopt, c.late) << c.parts[0];
+    }
+    EXPECT_EQ(lateStartMessage({2, L"00:00:25"}, twenty),
+              L"Part 2 starts at 00:00:25, but the movie is only 00:00:20 long.");
+}
+
 }  // namespace
 }  // namespace clipcutter

@@ -12,6 +12,7 @@
 #include "frm_main.h"
 #include "win32/job_script_file.h"
 #include "win32/tests/painted_window.h"
+#include "win32/tests/e2e_host.h"
 #include "win32/tests/ui_testing.h"
 
 namespace clipcutter {
@@ -352,6 +353,21 @@ TEST_F(Splitter, StartRefusesAPartItCannotPassOnAndSelectsIt) {
     }
 }
 
+TEST_F(Splitter, StartRefusesAnInputPathThatWouldBreakOutOfItsQuotes) {
+    addPart(L"00:00:00", L"00:00:01");
+    for (const std::wstring& input : {root_.wstring() + L"\\x\" & echo INJECTED & \".avi",
+                                      root_.wstring() + L"\\tab\there.avi"}) {
+        chooseFile(input);
+        prompter_.messages.clear();
+        click(item(FrmMain::Command4));
+        EXPECT_EQ(
+            prompter_.messages,
+            (std::vector<Message>{{win::unreadablePathMessage(input), win::MessageIcon::None}}));
+        EXPECT_FALSE(fs::exists(scriptPath()));
+        EXPECT_TRUE(starter_.starts.empty());
+    }
+}
+
 TEST_F(Splitter, APathTheConsoleCannotReadIsWrittenShortWhereTheMachineHasShortNames) {
     const fs::path folder = root_ / L"\u6620\u753b";  // no OEM code page holds these
     fs::create_directories(folder);
@@ -415,27 +431,40 @@ win::testing::DialogAnswer fileDialogAnswer(HWND owner, const std::wstring& name
             }};
 }
 
-TEST_F(Splitter, BrowseRemembersTheLastChoice) {
+TEST_F(Splitter, BrowseRemembersTheLastChoiceAndItsLength) {
+#ifndef TEST_MOVIES
+    GTEST_SKIP() << "no test movies: the build found no Linux encoder to make them";
+#else
     const fs::path movie = root_ / L"holiday clip.avi";
-    std::ofstream(movie) << "RIFF";
-    {
-        const auto cancel = fileDialogAnswer(frm_->hwnd(), L"");
+    fs::copy_file(e2e::builtProgram(TEST_MOVIES) / L"movie20.avi", movie);
+    const auto browse = [&](const std::wstring& answer) {
+        const auto dialog = fileDialogAnswer(frm_->hwnd(), answer);
         click(item(FrmMain::Command1));
-    }
+    };
+    browse(L"");
     EXPECT_EQ(prompter_.messages,
               (std::vector<Message>{{L"Nothing was selected", win::MessageIcon::Information}}));
     EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), L"Path");
-    {
-        const auto choose = fileDialogAnswer(frm_->hwnd(), movie.wstring());
-        click(item(FrmMain::Command1));
-    }
+    browse(movie.wstring());
+    browse(L"");
     EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), movie.wstring());
-    {
-        const auto cancel = fileDialogAnswer(frm_->hwnd(), L"");
-        click(item(FrmMain::Command1));
-    }
-    EXPECT_EQ(win::windowText(item(FrmMain::lb_path)), movie.wstring());
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_length)), L"Movie length: 00:00:20");
     EXPECT_EQ(prompter_.messages.size(), 1u);
+
+    // The length shown is the one Start! holds the parts to.
+    addPart(L"00:00:20", L"00:00:00", false, true);
+    click(item(FrmMain::Command4));
+    EXPECT_EQ(prompter_.messages.back().text,
+              L"Part 1 starts at 00:00:20, but the movie is only 00:00:20 long.");
+    EXPECT_FALSE(fs::exists(scriptPath()));
+
+    // A file the reader cannot open: its length is unknown, and no part is held to it.
+    std::ofstream(root_ / L"not a movie.avi") << "RIFF";
+    browse((root_ / L"not a movie.avi").wstring());
+    EXPECT_EQ(win::windowText(item(FrmMain::lb_length)), L"Movie length: unknown");
+    click(item(FrmMain::Command4));
+    EXPECT_EQ(starter_.starts.size(), 1u);
+#endif
 }
 
 }  // namespace
