@@ -1,5 +1,6 @@
 #include "draw.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace gaugekit {
@@ -12,17 +13,15 @@ std::int32_t composeChannels(std::int64_t r, std::int64_t g, std::int64_t b) {
     return static_cast<std::int32_t>(cap(r) + 256 * cap(g) + 65536 * cap(b));
 }
 
-bool fitsInt32(std::int64_t v) {
-    return v >= INT32_MIN && v <= INT32_MAX;
-}
-
 }  // namespace
 
 std::optional<std::int32_t> nearest(double value) {
-    // nearbyint rounds half to even in the default rounding mode.
-    const double rounded = std::nearbyint(value);
-    if (!(rounded >= INT32_MIN && rounded <= INT32_MAX)) return std::nullopt;
-    return static_cast<std::int32_t>(rounded);
+    // Rounded by hand: the processor's rounding mode is the host's and may not be to nearest.
+    double whole = std::floor(value);
+    const double fraction = value - whole;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) whole += 1;
+    if (!(whole >= INT32_MIN && whole <= INT32_MAX)) return std::nullopt;  // NaN as well
+    return static_cast<std::int32_t>(whole);
 }
 
 Color resolveColor(const RasterSurface& surface, Color color) {
@@ -87,20 +86,39 @@ void drawGradient(RasterSurface& surface, Color& endColor, Color& startColor, st
         for (int c = 0; c < 3; ++c)
             d[c] = static_cast<float>((static_cast<double>(s[c]) - e[c]) / n);
     }
-    for (std::int64_t i = 0; i <= n; ++i) {
+
+    // Lines wholly outside the clip box change no pixel, so only those that meet it are drawn:
+    // a count of two billion draws as fast as the surface is wide.
+    const Rect clip = surface.clipBox();
+    const std::int64_t left = clip.left, right = clip.right;
+    const std::int64_t top = clip.top, bottom = clip.bottom;
+    // Each line runs from `from` toward `to` across the other axis, `to` left out.
+    const auto meets = [](std::int64_t from, std::int64_t to, std::int64_t low, std::int64_t high) {
+        const std::int64_t first = from <= to ? from : to + 1;
+        const std::int64_t last = from <= to ? to - 1 : from;
+        return first <= last && last >= low && first < high;
+    };
+    if (bH ? !meets(y, y2, top, bottom) : !meets(x, x2, left, right)) return;
+    const std::int64_t origin = bH ? x : y;
+    const std::int64_t low = std::max<std::int64_t>(bH ? left : top, INT32_MIN);
+    const std::int64_t high = std::min<std::int64_t>((bH ? right : bottom) - 1, INT32_MAX);
+    const std::int64_t first = std::max<std::int64_t>(0, low - origin);
+    const std::int64_t last = std::min<std::int64_t>(n, high - origin);
+
+    for (std::int64_t i = first; i <= last; ++i) {
+        // In double precision on every processor: a float step times the line number would be
+        // rounded to single precision by some and not by others.
         std::optional<std::int32_t> parts[3];
-        for (int c = 0; c < 3; ++c) parts[c] = nearest(static_cast<double>(e[c]) + d[c] * i);
+        for (int c = 0; c < 3; ++c)
+            parts[c] = nearest(static_cast<double>(e[c]) +
+                               static_cast<double>(d[c]) * static_cast<double>(i));
         if (!parts[0] || !parts[1] || !parts[2]) continue;
         const Color color = composeChannels(*parts[0], *parts[1], *parts[2]);
-        if (bH) {
-            if (!fitsInt32(x + i)) continue;
-            const auto column = static_cast<std::int32_t>(x + i);
-            drawLine(surface, column, y, column, y2, color);
-        } else {
-            if (!fitsInt32(y + i)) continue;
-            const auto row = static_cast<std::int32_t>(y + i);
-            drawLine(surface, x, row, x2, row, color);
-        }
+        const auto at = static_cast<std::int32_t>(origin + i);  // between low and high
+        if (bH)
+            drawLine(surface, at, y, at, y2, color);
+        else
+            drawLine(surface, x, at, x2, at, color);
     }
 }
 

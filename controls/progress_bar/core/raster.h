@@ -45,7 +45,8 @@ enum class Edge : std::uint32_t {
     bump = 9,         // raised outer line, sunken inner line
 };
 
-// Hatch patterns by the platform's values. Values outside 0-5 have no pattern.
+// Hatch patterns by the platform's values. Any other value fills solid in the line colour, as the
+// platform does for its solid style 6.
 enum HatchStyle : std::int16_t {
     kHatchHorizontal = 0,
     kHatchVertical = 1,
@@ -74,6 +75,9 @@ class RasterSurface {
 
     // The system colour of an index; black for an index the system does not know.
     virtual Rgb systemColor(std::int32_t index) const = 0;
+    // The smallest rectangle holding every pixel drawing can still change; nothing outside it
+    // needs drawing.
+    virtual Rect clipBox() const = 0;
 
     virtual void fill(const Rect& rect, Rgb color) = 0;
     // The one-pixel outline just inside the rectangle.

@@ -44,9 +44,10 @@ constexpr Color kCornerMid = 7829367;        // 119,119,119
 
 }  // namespace
 
-Status ProgressBar::drawProgressBar() {
+template <typename Work>
+Status ProgressBar::guarded(Work&& work) {
     try {
-        render();
+        work();
         return Status::ok;
     } catch (const Overflow&) {
         return Status::overflow;
@@ -55,9 +56,20 @@ Status ProgressBar::drawProgressBar() {
     }
 }
 
-void ProgressBar::render() {
+Status ProgressBar::drawProgressBar() {
+    return guarded([this] { render(site_.clientSize(hwnd_), true); });
+}
+
+Status ProgressBar::drawOnto(RasterSurface& target, Size size) {
+    RasterSurface* const own = drawing_;
+    drawing_ = &target;
+    const Status status = guarded([this, size] { render(size, false); });
+    drawing_ = own;
+    return status;
+}
+
+void ProgressBar::render(Size client, bool copyToOwn) {
     if (percent_ > 100) percent_ = 100;
-    const Size client = site_.clientSize(hwnd_);
     const std::int32_t w = client.width, h = client.height;
     fillRectColor(*drawing_, {0, 0, w, h},
                   scrolling_ == kScrollingMediaPlayer ? kBlackColor : kWhiteColor);
@@ -91,7 +103,7 @@ void ProgressBar::render() {
             break;
     }
     drawPercentText(w, h);
-    if (usesOffscreen_) {
+    if (copyToOwn && usesOffscreen_) {
         const Size size = site_.controlSize();
         pDraw(site_.ownSurface(), 0, 0, size.width, size.height, 0, 0);
     }

@@ -59,12 +59,13 @@ int fontScale(const FontObject* font) {
     return own ? own->scale() : 1;
 }
 
-// Whether a hatch style paints (x, y) in the line colour; the 8 x 8 cell starts at the origin.
+// Whether a hatch style paints (x, y) in the line colour; the 8 x 8 cell starts at the origin,
+// its lines where the platform draws them.
 bool hatchPixel(std::int16_t style, std::int32_t x, std::int32_t y) {
     const int cx = x & 7;
     const int cy = y & 7;
-    const bool horizontal = cy == 0;
-    const bool vertical = cx == 0;
+    const bool horizontal = cy == 3;
+    const bool vertical = cx == 4;
     const bool forward = cx == cy;
     const bool backward = cx + cy == 7;
     switch (style) {
@@ -81,7 +82,7 @@ bool hatchPixel(std::int16_t style, std::int32_t x, std::int32_t y) {
         case kHatchDiagonalCross:
             return forward || backward;
         default:
-            return true;  // no pattern of that number: a solid fill, as "solid" promises
+            return true;  // no pattern of that number: solid, as the platform's style 6
     }
 }
 

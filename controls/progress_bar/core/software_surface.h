@@ -60,6 +60,7 @@ class SoftwareSurface : public RasterSurface {
     const std::vector<Rgb>& pixels() const { return pixels_; }
 
     Rgb systemColor(std::int32_t index) const override;
+    Rect clipBox() const override { return {0, 0, width_, height_}; }
     void fill(const Rect& rect, Rgb color) override;
     void frame(const Rect& rect, Rgb color) override;
     void line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,

@@ -58,6 +58,19 @@ Rgb GdiSurface::systemColor(std::int32_t index) const {
     return GetSysColor(index);
 }
 
+Rect GdiSurface::clipBox() const {
+    RECT box{};
+    switch (GetClipBox(dc_, &box)) {
+        case ERROR:  // no box to tell (a metafile): anything may still change
+            return Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+        case NULLREGION:
+            return Rect{};
+        default:
+            // In logical units, widened by one in case a mapping mode rounded the box inward.
+            return Rect{box.left - 1, box.top - 1, box.right + 1, box.bottom + 1};
+    }
+}
+
 void GdiSurface::fill(const Rect& rect, Rgb color) {
     if (empty(rect)) return;
     const win::Brush brush(CreateSolidBrush(color));
@@ -96,8 +109,8 @@ void GdiSurface::hatchFill(const Rect& rect, std::int16_t style, Rgb color, Rgb 
     if (empty(rect)) return;
     const RECT r = toRect(rect);
     if (style < kHatchHorizontal || style > kHatchDiagonalCross) {
-        // No pattern: only the gaps' colour shows.
-        fill(rect, background);
+        // No pattern of that number: solid, as the system paints its style 6.
+        fill(rect, color);
         return;
     }
     const win::Brush brush(CreateHatchBrush(style, color));
@@ -156,6 +169,19 @@ void GdiSurface::copyFrom(const RasterSurface& source, std::int32_t xSrc, std::i
     const auto* gdi = dynamic_cast<const GdiSurface*>(&source);
     if (!gdi) return;
     BitBlt(dc_, xDst, yDst, width, height, gdi->dc(), xSrc, ySrc, SRCCOPY);
+}
+
+bool isDeviceContext(HDC dc, bool metafiles) {
+    switch (GetObjectType(dc)) {
+        case OBJ_DC:
+        case OBJ_MEMDC:
+            return true;
+        case OBJ_METADC:
+        case OBJ_ENHMETADC:
+            return metafiles;
+        default:
+            return false;
+    }
 }
 
 std::unique_ptr<OffscreenSurface> OffscreenSurface::create(Size size) {

@@ -61,6 +61,7 @@ class GdiSurface : public RasterSurface {
     void attach(HDC dc) { dc_ = dc; }
 
     Rgb systemColor(std::int32_t index) const override;
+    Rect clipBox() const override;
     void fill(const Rect& rect, Rgb color) override;
     void frame(const Rect& rect, Rgb color) override;
     void line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
@@ -98,6 +99,11 @@ class OffscreenSurface : public GdiSurface {
 // Reads a bitmap as 32-bit pixels 0x00RRGGBB, top row first, into out (width * height of them);
 // false when the system could not give every row.
 bool readPixels(HDC dc, HBITMAP bitmap, int width, int height, std::uint32_t* out);
+
+// Whether the handle names a device context with pixels (a window's, a memory or a printer
+// context), or with metafiles allowed also a recording one. Drawing on any other handle can crash
+// inside the system's drawing code.
+bool isDeviceContext(HDC dc, bool metafiles);
 
 // The handle a 32-bit property value names: sign-extended, as 64-bit Windows does for handles.
 template <typename H>

@@ -228,14 +228,13 @@ class XpProgressBar final : public _XP_ProgressBar,
     STDMETHODIMP get_Value(LONG* cValue) override;
     STDMETHODIMP put_Value(LONG cValue) override;
 
-    // Whether a property changed since the container last saved.
-    bool dirty() const { return dirty_; }
-
   private:
     friend LRESULT CALLBACK controlWindowProc(HWND, UINT, WPARAM, LPARAM);
     XpProgressBar();
     // Creates the own window in the container's and tells the site; S_OK when already active.
     HRESULT inPlaceActivate();
+    // A write of Font or Image through Invoke, with the argument converted here.
+    HRESULT putObject(DISPID id, const VARIANT& argument, UINT* argError);
     LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     ~XpProgressBar();
     XpProgressBar(const XpProgressBar&) = delete;
@@ -263,7 +262,6 @@ class XpProgressBar final : public _XP_ProgressBar,
     GdiSurface own_;
     HWND window_ = nullptr;
     Size extent_{200, 66};  // a new instance's size in pixels
-    bool dirty_ = false;
     ConnectionPoint propertySinks_{*this, IID_IPropertyNotifySink};
     ConnectionPoint eventSinks_{*this, DIID___XP_ProgressBar};
     std::optional<ProgressBar> bar_;

@@ -139,25 +139,32 @@ TEST(Creation, DefaultsAndAFirstPicture) {
     EXPECT_EQ(bar.color(), 0x123456);
 }
 
-TEST(Properties, NotificationsAndRedrawsPerWrite) {
+// What each write tells the container, how often it redraws, and whether a save is now due.
+TEST(Properties, NotificationsRedrawsAndDirtinessPerWrite) {
+    const auto font = std::make_shared<SoftwareFont>(2);
     const struct {
         const char* property;
         void (*write)(ProgressBar&);
         bool notifies;
         int redraws;
+        bool dirty;
     } cases[] = {
-        {"BrushStyle", [](ProgressBar& b) { b.setBrushStyle(3); }, true, 0},
-        {"Color", [](ProgressBar& b) { b.setColor(0xFF); }, false, 1},
-        {"Font", [](ProgressBar& b) { b.setFont(std::make_shared<SoftwareFont>(2)); }, false, 0},
-        {"hwnd", [](ProgressBar& b) { b.setHwnd(7); }, false, 0},
-        {"hdc", [](ProgressBar& b) { b.selectSurface(); }, false, 0},
-        {"Image", [](ProgressBar& b) { b.setImage(nullptr); }, true, 1},
-        {"Min", [](ProgressBar& b) { b.setMin(-5); }, true, 0},
-        {"Max", [](ProgressBar& b) { b.setMax(50); }, true, 0},
-        {"Orientation", [](ProgressBar& b) { b.setOrientation(12); }, true, 1},
-        {"Scrolling", [](ProgressBar& b) { b.setScrolling(-4); }, true, 1},
-        {"ShowText", [](ProgressBar& b) { b.setShowText(-1); }, true, 1},
-        {"Value", [](ProgressBar& b) { b.setValue(30); }, false, 1},
+        {"BrushStyle", [](ProgressBar& b) { b.setBrushStyle(3); }, true, 0, true},
+        {"Color", [](ProgressBar& b) { b.setColor(0xFF); }, false, 1, true},
+        {"Color", [](ProgressBar& b) { b.setColor(kHighlightColor); }, false, 1, false},
+        {"Font", [](ProgressBar& b) { b.setFont(std::make_shared<SoftwareFont>(2)); }, false, 0,
+         true},
+        {"hwnd", [](ProgressBar& b) { b.setHwnd(7); }, false, 0, false},
+        {"hdc", [](ProgressBar& b) { b.selectSurface(); }, false, 0, false},
+        {"Image", [](ProgressBar& b) { b.setImage(nullptr); }, true, 1, false},
+        {"Min", [](ProgressBar& b) { b.setMin(-5); }, true, 0, true},
+        {"Max", [](ProgressBar& b) { b.setMax(50); }, true, 0, true},
+        {"Orientation", [](ProgressBar& b) { b.setOrientation(12); }, true, 1, true},
+        {"Scrolling", [](ProgressBar& b) { b.setScrolling(-4); }, true, 1, true},
+        {"ShowText", [](ProgressBar& b) { b.setShowText(-1); }, true, 1, true},
+        {"Value", [](ProgressBar& b) { b.setValue(30); }, false, 1, true},
+        {"Value", [](ProgressBar& b) { b.setValue(0); }, false, 1, false},
+        {"Value", [](ProgressBar& b) { b.setValue(21474837); }, false, 0, false},  // fails
     };
     for (const auto& c : cases) {
         RecordingSite site({200, 66});
@@ -167,7 +174,23 @@ TEST(Properties, NotificationsAndRedrawsPerWrite) {
         EXPECT_EQ(site.notified,
                   c.notifies ? std::vector<std::string>{c.property} : std::vector<std::string>{});
         EXPECT_EQ(site.redraws, c.redraws) << c.property;
+        EXPECT_EQ(bar.dirty(), c.dirty) << c.property;
     }
+}
+
+// A container's view draws the whole bar at its own size on its own surface, and nothing on
+// the control's.
+TEST(Properties, DrawnOntoAContainersSurfaceAtItsSize) {
+    RecordingSite site({0, 0});  // no window, no off-screen surface
+    ProgressBar bar(site);
+    bar.setScrolling(kScrollingSmooth);
+    ASSERT_EQ(bar.setValue(50), Status::ok);
+    SoftwareSurface view(120, 30);
+    EXPECT_EQ(bar.drawOnto(view, {120, 30}), Status::ok);
+    EXPECT_EQ(view.pixel(119, 15), rgb(104, 104, 104));  // the outline at the view's right
+    EXPECT_EQ(view.pixel(10, 15), rgb(0, 120, 215));
+    EXPECT_EQ(view.pixel(110, 15), kWhite);
+    EXPECT_EQ(&bar.hdc(), &site.ownSurface());
 }
 
 TEST(OffscreenSurface, CreatedGrownAndFreed) {
@@ -314,10 +337,12 @@ TEST(Persistence, EntriesAreConvertedOrStopTheLoad) {
         {"Max", 1e10, Status::overflow, 100, 0},
         {"Max", FontRef(std::make_shared<SoftwareFont>()), Status::typeMismatch, 100, 0},
         {"Font", 5, Status::typeMismatch, 100, 0},
+        {"Image", 5, Status::typeMismatch, 100, 0},  // a picture that cannot be read: none
     };
     for (const auto& c : cases) {
         RecordingSite site({200, 66});
         ProgressBar bar(site);
+        bar.setImage(std::make_shared<SoftwarePicture>(1, 1, std::vector<Rgb>{kBlack}));
         MapStore store;
         store.entries["Color"] = 0x0000FF;  // before the entry: applied
         store.entries["Min"] = 5;           // after the Max entry: kept when the load stops
@@ -326,6 +351,7 @@ TEST(Persistence, EntriesAreConvertedOrStopTheLoad) {
         EXPECT_EQ(bar.max(), c.max) << c.key;
         EXPECT_EQ(bar.showText(), c.showText) << c.key;
         EXPECT_EQ(bar.min(), c.status == Status::ok ? 5 : 0) << c.key;
+        EXPECT_EQ(bar.image() != nullptr, std::string_view(c.key) == "Font") << c.key;
         EXPECT_EQ(bar.color(), std::string_view(c.key) == "Font"
                                    ? static_cast<Color>(rgb(0, 120, 215))
                                    : 0x0000FF)

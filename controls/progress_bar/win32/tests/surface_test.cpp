@@ -136,9 +136,9 @@ bool nearEdge(const std::vector<Rect>& edges, int x, int y) {
     return false;
 }
 
-void setUp(ProgressBar& bar, std::int32_t style, std::int32_t position, std::int32_t orientation,
-           PictureRef picture) {
-    bar.setBrushStyle(kHatchDiagonalCross);
+void setUp(ProgressBar& bar, std::int32_t style, std::int32_t brush, std::int32_t position,
+           std::int32_t orientation, PictureRef picture) {
+    bar.setBrushStyle(brush);
     bar.setImage(std::move(picture));
     bar.setOrientation(orientation);
     bar.setScrolling(style);
@@ -152,9 +152,14 @@ TEST(Surfaces, GdiAndSoftwareDrawTheSameBars) {
     const PictureRef softwareImage = std::make_shared<SoftwarePicture>(5, 3, picturePixels());
     const Size sizes[] = {{200, 66}, {120, 20}, {30, 150}};
     const std::int32_t positions[] = {-3, 0, 1, 50, 99, 100, 150};
+    // Every style; the custom brush with every hatch style, HS_SOLID and one beyond.
+    std::vector<std::pair<std::int32_t, std::int32_t>> styles;
+    for (std::int32_t style = 0; style <= 9; ++style)
+        for (std::int32_t brush = 0; brush <= (style == 7 ? 7 : 0); ++brush)
+            styles.emplace_back(style, brush == 7 ? 99 : brush);
     int compared = 0;
     for (const Size size : sizes)
-        for (std::int32_t style = 0; style <= 9; ++style)
+        for (const auto& [style, brush] : styles)
             for (const std::int32_t position : positions)
                 for (std::int32_t orientation = 0; orientation <= 1; ++orientation) {
                     GdiHost gdiHost(size);
@@ -162,8 +167,8 @@ TEST(Surfaces, GdiAndSoftwareDrawTheSameBars) {
                     SoftwareHost softwareHost(size);
                     ProgressBar gdiBar(gdiHost);
                     ProgressBar softwareBar(softwareHost);
-                    setUp(gdiBar, style, position, orientation, gdiImage);
-                    setUp(softwareBar, style, position, orientation, softwareImage);
+                    setUp(gdiBar, style, brush, position, orientation, gdiImage);
+                    setUp(softwareBar, style, brush, position, orientation, softwareImage);
                     const auto gdi = gdiHost.pixels();
                     int differing = 0;
                     std::ostringstream first;
@@ -178,12 +183,13 @@ TEST(Surfaces, GdiAndSoftwareDrawTheSameBars) {
                                       << mine << " software " << softwareHost.pixel(x, y)
                                       << std::dec;
                         }
-                    EXPECT_EQ(differing, 0) << "style " << style << " position " << position
-                                            << " orientation " << orientation << " size "
-                                            << size.width << "x" << size.height << first.str();
+                    EXPECT_EQ(differing, 0)
+                        << "style " << style << " brush " << brush << " position " << position
+                        << " orientation " << orientation << " size " << size.width << "x"
+                        << size.height << first.str();
                     ++compared;
                 }
-    EXPECT_EQ(compared, 3 * 10 * 7 * 2);
+    EXPECT_EQ(compared, 3 * 17 * 7 * 2);
     CoUninitialize();
 }
 
