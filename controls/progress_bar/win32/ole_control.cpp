@@ -76,7 +76,16 @@ LRESULT XpProgressBar::onMessage(HWND window, UINT message, WPARAM wParam, LPARA
             // A window that only shrank gets no paint of its own: the picture would go stale.
             InvalidateRect(window, nullptr, FALSE);
             return 0;
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(lParam) == OBJID_CLIENT) {
+                if (!accessible_) accessible_ = Accessible::create(window, *bar_);
+                if (accessible_)
+                    return LresultFromObject(IID_IAccessible, wParam,
+                                             static_cast<IAccessible*>(accessible_.get()));
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_DESTROY:
+            forgetAccessible();
             own_.attach(nullptr);
             windowDc_ = nullptr;
             return 0;

@@ -334,6 +334,7 @@ XpProgressBar::XpProgressBar() {
 
 XpProgressBar::~XpProgressBar() {
     if (window_) DestroyWindow(window_);
+    forgetAccessible();
     bar_.reset();  // termination frees the off-screen surface
     --ModuleCounts::objects;
 }
@@ -546,8 +547,10 @@ STDMETHODIMP XpProgressBar::Load(IStream* stream) {
     StreamStore store;
     const Status read = store.loadFrom(stream);
     if (read != Status::ok) return read == Status::storeFailed ? STG_E_READFAULT : toHresult(read);
+    const std::int32_t before = bar_->percent();
     const HRESULT hr = toHresult(bar_->load(store));
     if (SUCCEEDED(hr)) bar_->clearDirty();
+    announcePosition(before);
     return hr;
 }
 
@@ -580,7 +583,9 @@ STDMETHODIMP XpProgressBar::GetSizeMax(ULARGE_INTEGER* size) {
 STDMETHODIMP XpProgressBar::Load(IPropertyBag* bag, IErrorLog* log) {
     if (!bag) return E_POINTER;
     PropertyBagStore store(bag, log);
+    const std::int32_t before = bar_->percent();
     const Status status = bar_->load(store);
+    announcePosition(before);
     if (status == Status::storeFailed) return E_FAIL;
     if (status == Status::ok) bar_->clearDirty();
     return toHresult(status);
@@ -780,7 +785,21 @@ STDMETHODIMP XpProgressBar::get_Value(LONG* cValue) {
 }
 
 STDMETHODIMP XpProgressBar::put_Value(LONG cValue) {
-    return toHresult(bar_->setValue(cValue));
+    const std::int32_t before = bar_->percent();
+    const HRESULT hr = toHresult(bar_->setValue(cValue));
+    announcePosition(before);
+    return hr;
+}
+
+void XpProgressBar::announcePosition(std::int32_t before) {
+    if (window_ && bar_->percent() != before)
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void XpProgressBar::forgetAccessible() {
+    if (!accessible_) return;
+    accessible_->detach();
+    accessible_.reset();
 }
 
 Size XpProgressBar::clientSize(std::intptr_t window) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "accessible.h"
 #include "gaugekit_idl.h"
 #include "gdi_surface.h"
 #include "progress_bar.h"
@@ -235,6 +236,10 @@ class XpProgressBar final : public _XP_ProgressBar,
     HRESULT inPlaceActivate();
     // A write of Font or Image through Invoke, with the argument converted here.
     HRESULT putObject(DISPID id, const VARIANT& argument, UINT* argError);
+    // Tells screen readers that the position moved, when it did.
+    void announcePosition(std::int32_t before);
+    // Lets go of the accessible object of a window that is going.
+    void forgetAccessible();
     LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     ~XpProgressBar();
     XpProgressBar(const XpProgressBar&) = delete;
@@ -265,6 +270,7 @@ class XpProgressBar final : public _XP_ProgressBar,
     ConnectionPoint propertySinks_{*this, IID_IPropertyNotifySink};
     ConnectionPoint eventSinks_{*this, DIID___XP_ProgressBar};
     std::optional<ProgressBar> bar_;
+    win::ComPtr<Accessible> accessible_;  // made when a screen reader first asks
 };
 
 }  // namespace gaugekit

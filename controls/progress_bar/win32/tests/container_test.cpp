@@ -1,5 +1,8 @@
 // XP_ProgressBar where users meet it: hosted by a real container (Wine's ATL host window), drawn
-// by a container's view where it has no window, and driven by the script hosts.
+// by a container's view where it has no window, read by a screen reader through the system's
+// accessibility interface, and driven by the script hosts.
+#include <oleacc.h>
+
 #include "com_support.h"
 
 namespace gaugekit::testing {
@@ -13,6 +16,21 @@ constexpr COLORREF kOutline = RGB(104, 104, 104);  // the classic border's dark 
 COLORREF windowPixel(HWND window, int x, int y) {
     const win::WindowDc dc(window);
     return GetPixel(dc.get(), x, y);
+}
+
+// Value-change events as a screen reader hears them.
+std::vector<HWND> valueChanges;
+void CALLBACK onValueChange(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
+                            DWORD) {
+    if (object == OBJID_CLIENT && child == CHILDID_SELF) valueChanges.push_back(window);
+}
+
+void pump() {
+    MSG msg;
+    for (int i = 0; i < 5; ++i) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        Sleep(10);
+    }
 }
 
 class Hosted : public Com {
@@ -77,6 +95,62 @@ TEST_F(Hosted, ActivatedPaintedAndRedrawnAtEverySize) {
         EXPECT_EQ(windowPixel(own_, s.width / 2, s.height / 2), highlight) << s.width;
         EXPECT_EQ(windowPixel(own_, s.width / 2, s.height - 1), kOutline) << s.width;
     }
+}
+
+TEST_F(Hosted, ScreenReadersHearEveryMoveOfTheBar) {
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, onValueChange,
+                        GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    const struct {
+        LONG value;
+        bool announced;
+    } writes[] = {{42, true}, {42, false}, {150, true}, {21474837, false}};  // the last one fails
+    for (const auto& w : writes) {
+        valueChanges.clear();
+        putNumber(bar_.get(), L"Value", w.value);
+        pump();
+        EXPECT_EQ(valueChanges, w.announced ? std::vector<HWND>{own_} : std::vector<HWND>{})
+            << w.value;
+    }
+    UnhookWinEvent(hook);
+}
+
+TEST_F(Hosted, ScreenReadersFindAProgressBarWithItsPercentage) {
+    win::ComPtr<IAccessible> probe;
+    if (FAILED(AccessibleObjectFromWindow(top_.get(), static_cast<DWORD>(OBJID_CLIENT),
+                                          IID_IAccessible, reinterpret_cast<void**>(probe.put()))))
+        GTEST_SKIP() << "the system's accessibility runtime serves no window at this bitness";
+    win::ComPtr<IAccessible> accessible;
+    ASSERT_EQ(AccessibleObjectFromWindow(own_, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(accessible.put())),
+              S_OK);
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    Var role, state;
+    ASSERT_EQ(accessible->get_accRole(self, &role), S_OK);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_PROGRESSBAR);
+    ASSERT_EQ(accessible->get_accState(self, &state), S_OK);
+    EXPECT_TRUE(state.lVal & STATE_SYSTEM_READONLY);
+    LONG left = 0, top = 0, width = 0, height = 0;
+    ASSERT_EQ(accessible->accLocation(&left, &top, &width, &height, self), S_OK);
+    EXPECT_EQ(width, 200);
+    EXPECT_EQ(height, 66);
+    for (const auto& [value, text] : {std::pair{42, L"42 %"}, std::pair{150, L"100 %"}}) {
+        ASSERT_EQ(putNumber(bar_.get(), L"Value", value), S_OK);
+        BSTR read = nullptr;
+        ASSERT_EQ(accessible->get_accValue(self, &read), S_OK);
+        EXPECT_STREQ(read, text);
+        SysFreeString(read);
+    }
+
+    // A screen reader may hold the object longer than the control lives.
+    bar_.reset();
+    control_.reset();
+    DestroyWindow(host_);
+    BSTR value = nullptr;
+    EXPECT_EQ(accessible->get_accValue(self, &value), CO_E_OBJNOTCONNECTED);
 }
 
 // A container draws the control where it has no window of its own (design views, printing,
