@@ -17,10 +17,13 @@ std::int32_t composeChannels(std::int64_t r, std::int64_t g, std::int64_t b) {
 
 std::optional<std::int32_t> nearest(double value) {
     // Rounded by hand: the processor's rounding mode is the host's and may not be to nearest.
-    double whole = std::floor(value);
-    const double fraction = value - whole;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(whole, 2.0) != 0)) whole += 1;
-    if (!(whole >= INT32_MIN && whole <= INT32_MAX)) return std::nullopt;  // NaN as well
+    // Whole values through a 64-bit integer, which truncates whatever the mode.
+    if (!(value > -4e18 && value < 4e18)) return std::nullopt;  // NaN as well
+    std::int64_t whole = static_cast<std::int64_t>(value);
+    if (static_cast<double>(whole) > value) --whole;             // toward minus infinity
+    const double fraction = value - static_cast<double>(whole);  // exact
+    if (fraction > 0.5 || (fraction == 0.5 && (whole & 1))) ++whole;
+    if (whole < INT32_MIN || whole > INT32_MAX) return std::nullopt;
     return static_cast<std::int32_t>(whole);
 }
 
@@ -90,36 +93,64 @@ void drawGradient(RasterSurface& surface, Color& endColor, Color& startColor, st
     // Lines wholly outside the clip box change no pixel, so only those that meet it are drawn:
     // a count of two billion draws as fast as the surface is wide.
     const Rect clip = surface.clipBox();
-    const std::int64_t left = clip.left, right = clip.right;
-    const std::int64_t top = clip.top, bottom = clip.bottom;
-    // Each line runs from `from` toward `to` across the other axis, `to` left out.
-    const auto meets = [](std::int64_t from, std::int64_t to, std::int64_t low, std::int64_t high) {
-        const std::int64_t first = from <= to ? from : to + 1;
-        const std::int64_t last = from <= to ? to - 1 : from;
-        return first <= last && last >= low && first < high;
+    // The rows (or columns) a line from `from` toward `to` paints, `to` left out: [first, end).
+    const auto span = [](std::int64_t from, std::int64_t to) {
+        return from <= to ? std::pair{from, to} : std::pair{to + 1, from + 1};
     };
-    if (bH ? !meets(y, y2, top, bottom) : !meets(x, x2, left, right)) return;
+    const auto [paintFirst, paintEnd] = bH ? span(y, y2) : span(x, x2);
+    const std::int64_t across = bH ? clip.top : clip.left,
+                       acrossEnd = bH ? clip.bottom : clip.right;
+    if (paintFirst >= paintEnd || paintEnd <= across || paintFirst >= acrossEnd) return;
     const std::int64_t origin = bH ? x : y;
-    const std::int64_t low = std::max<std::int64_t>(bH ? left : top, INT32_MIN);
-    const std::int64_t high = std::min<std::int64_t>((bH ? right : bottom) - 1, INT32_MAX);
-    const std::int64_t first = std::max<std::int64_t>(0, low - origin);
-    const std::int64_t last = std::min<std::int64_t>(n, high - origin);
+    const std::int64_t first = std::max<std::int64_t>(0, (bH ? clip.left : clip.top) - origin);
+    const std::int64_t last =
+        std::min<std::int64_t>(n, std::int64_t{bH ? clip.right : clip.bottom} - 1 - origin);
 
+    // In double precision on every processor: a float step times the line number would be
+    // rounded to single precision by some and not by others.
+    // The three channels side by side, rounded as nearest() does, so that the processor works
+    // on them at once.
+    const auto colorAt = [&](std::int64_t i) -> std::optional<Color> {
+        double value[3];
+        std::int64_t whole[3];
+        for (int c = 0; c < 3; ++c) {
+            value[c] =
+                static_cast<double>(e[c]) + static_cast<double>(d[c]) * static_cast<double>(i);
+            if (!(value[c] >= -2147483648.5 && value[c] < 2147483647.5))
+                return std::nullopt;  // beyond 32 bits: that line is skipped
+        }
+        for (int c = 0; c < 3; ++c) {
+            whole[c] = static_cast<std::int64_t>(value[c]);
+            whole[c] -= static_cast<double>(whole[c]) > value[c];
+            const double fraction = value[c] - static_cast<double>(whole[c]);
+            whole[c] += fraction > 0.5 || (fraction == 0.5 && (whole[c] & 1));
+        }
+        return composeChannels(whole[0], whole[1], whole[2]);
+    };
+    // The lines go to the surface in batches, each over the pixels it paints within the clip box.
+    const auto from = static_cast<std::int32_t>(std::max(paintFirst, across));
+    const auto to = static_cast<std::int32_t>(std::min(paintEnd, acrossEnd));
+    constexpr std::int32_t kBatch = 256;
+    Rgb batch[kBatch];
+    std::int32_t count = 0;
+    std::int64_t batchFirst = first;
+    const auto flush = [&] {
+        const auto at = static_cast<std::int32_t>(origin + batchFirst);  // within the clip box
+        if (count && bH) surface.columns(at, from, to, batch, count);
+        if (count && !bH) surface.rows(at, from, to, batch, count);
+        count = 0;
+    };
     for (std::int64_t i = first; i <= last; ++i) {
-        // In double precision on every processor: a float step times the line number would be
-        // rounded to single precision by some and not by others.
-        std::optional<std::int32_t> parts[3];
-        for (int c = 0; c < 3; ++c)
-            parts[c] = nearest(static_cast<double>(e[c]) +
-                               static_cast<double>(d[c]) * static_cast<double>(i));
-        if (!parts[0] || !parts[1] || !parts[2]) continue;
-        const Color color = composeChannels(*parts[0], *parts[1], *parts[2]);
-        const auto at = static_cast<std::int32_t>(origin + i);  // between low and high
-        if (bH)
-            drawLine(surface, at, y, at, y2, color);
-        else
-            drawLine(surface, x, at, x2, at, color);
+        const auto color = colorAt(i);
+        if (!color) {
+            flush();
+            continue;
+        }
+        if (count == 0) batchFirst = i;
+        batch[count++] = toRgb(*color);
+        if (count == kBatch) flush();
     }
+    flush();
 }
 
 }  // namespace gaugekit

@@ -69,7 +69,8 @@ bool bitmapFits(const Bytes& bytes, std::size_t pixels, bool mask) {
     if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
     const bool rle = compression == kRle8 || compression == kRle4;
     if (rle ? (compression == kRle8 ? bits != 8 : bits != 4) || height < 0 || mask
-            : compression == kBitFields ? bits != 16 && bits != 32 : compression != kRgb)
+        : compression == kBitFields ? bits != 16 && bits != 32
+                                    : compression != kRgb)
         return false;
     const std::uint64_t rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
     const std::uint64_t imageRows = mask ? rows / 2 : rows;
@@ -104,10 +105,8 @@ bool iconFileFits(const Bytes& bytes) {
     if (directory > bytes.size()) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t length = 0, offset = 0;
-        if (!bytes.u32(6 + i * 16 + 8, length) || !bytes.u32(6 + i * 16 + 12, offset))
-            return false;
-        if (offset < directory || length == 0 ||
-            std::uint64_t{offset} + length > bytes.size())
+        if (!bytes.u32(6 + i * 16 + 8, length) || !bytes.u32(6 + i * 16 + 12, offset)) return false;
+        if (offset < directory || length == 0 || std::uint64_t{offset} + length > bytes.size())
             return false;
         const Bytes image = bytes.from(offset, length);
         std::uint32_t signature = 0;
@@ -125,7 +124,7 @@ bool pictureBytesConsistent(const std::uint8_t* data, std::size_t size) {
     const Bytes bytes(data, size);
     std::uint32_t first = 0, second = 0;
     if (!bytes.u16(0, first) || !bytes.u16(2, second)) return false;
-    if (first == 0x4D42) return bitmapFileFits(bytes);                   // "BM"
+    if (first == 0x4D42) return bitmapFileFits(bytes);  // "BM"
     if (first == 0 && (second == 1 || second == 2)) return iconFileFits(bytes);
     std::uint32_t key = 0;
     bytes.u32(0, key);
@@ -140,8 +139,7 @@ bool pictureBytesConsistent(const std::uint8_t* data, std::size_t size) {
     if (key == 1) {  // an enhanced metafile's header record
         std::uint32_t headerSize = 0, signature = 0, total = 0;
         return bytes.u32(4, headerSize) && bytes.u32(40, signature) && bytes.u32(48, total) &&
-               signature == 0x464D4520 && headerSize >= 88 && total >= headerSize &&
-               total <= size;
+               signature == 0x464D4520 && headerSize >= 88 && total >= headerSize && total <= size;
     }
     return false;
 }

@@ -184,34 +184,115 @@ bool isDeviceContext(HDC dc, bool metafiles) {
     }
 }
 
-std::unique_ptr<OffscreenSurface> OffscreenSurface::create(Size size) {
+std::unique_ptr<DibSurface> DibSurface::create(Size size) {
     if (size.width <= 0 || size.height <= 0) return nullptr;
-    const HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    if (!display) return nullptr;
-    win::MemoryDc memory(CreateCompatibleDC(display));
-    win::Bitmap bitmap(CreateCompatibleBitmap(display, size.width, size.height));
-    DeleteDC(display);
-    if (!memory || !bitmap) return nullptr;
+    win::MemoryDc memory(CreateCompatibleDC(nullptr));
+    if (!memory) return nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size.width;
+    info.bmiHeader.biHeight = -size.height;  // top row first, as the software surface has them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    win::Bitmap bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !bits) return nullptr;
     const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
     if (!previous || previous == HGDI_ERROR) return nullptr;
     try {
-        return std::unique_ptr<OffscreenSurface>(
-            new OffscreenSurface(std::move(memory), std::move(bitmap), previous));
+        return std::unique_ptr<DibSurface>(new DibSurface(std::move(memory), std::move(bitmap),
+                                                          previous,
+                                                          static_cast<std::uint32_t*>(bits), size));
     } catch (...) {
         SelectObject(memory.get(), previous);
         return nullptr;
     }
 }
 
-OffscreenSurface::OffscreenSurface(win::MemoryDc dc, win::Bitmap bitmap, HGDIOBJ previous)
+DibSurface::DibSurface(win::MemoryDc dc, win::Bitmap bitmap, HGDIOBJ previous, std::uint32_t* bits,
+                       Size size)
     : GdiSurface(dc.get()),
       memory_(std::move(dc)),
       bitmap_(std::move(bitmap)),
-      previous_(previous) {}
+      previous_(previous),
+      pixels_(bits, size.width, size.height) {}
 
-OffscreenSurface::~OffscreenSurface() {
-    // The bitmap can only be deleted once it is no longer selected.
+DibSurface::~DibSurface() {
+    // The bitmap and the font can only be deleted once they are no longer selected.
     SelectObject(memory_.get(), previous_);
+    if (firstFont_) SelectObject(memory_.get(), firstFont_);
+}
+
+void DibSurface::selectFont(const FontObject* font) {
+    LOGFONTW description{};
+    const HFONT handle = fontHandle(font);
+    if (!handle || !GetObjectW(handle, sizeof(description), &description)) {
+        if (firstFont_ && font_) SelectObject(dc(), firstFont_);
+        font_.reset();
+        return;
+    }
+    if (font_ && memcmp(&description, &fontDescription_, sizeof(description)) == 0) return;
+    win::Font copy(CreateFontIndirectW(&description));
+    if (!copy) return;
+    const HGDIOBJ displaced = SelectObject(dc(), copy.get());
+    if (!firstFont_) firstFont_ = displaced;
+    font_ = std::move(copy);
+    fontDescription_ = description;
+}
+
+Size DibSurface::measureText(const FontObject* font, std::string_view text) {
+    selectFont(font);
+    return GdiSurface::measureText(nullptr, text);  // in the font now selected
+}
+
+SoftwareSurface& DibSurface::pixels() {
+    // GDI may batch its drawing: it must be on the pixels before they are written directly.
+    if (gdiPending_) {
+        GdiFlush();
+        gdiPending_ = false;
+    }
+    return pixels_;
+}
+
+void DibSurface::startPicture() {
+    // The host may have drawn on this context (its handle is the hdc property).
+    GdiFlush();
+    gdiPending_ = false;
+}
+
+void DibSurface::line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                      Rgb color) {
+    if (x1 == x2 || y1 == y2) {
+        pixels().line(x1, y1, x2, y2, color);
+        return;
+    }
+    GdiSurface::line(x1, y1, x2, y2, color);  // a slanted line: GDI's own pixels
+    gdiPending_ = true;
+}
+
+void DibSurface::edge(const Rect& rect, Edge kind) {
+    GdiSurface::edge(rect, kind);
+    gdiPending_ = true;
+}
+
+void DibSurface::patternFill(const Rect& rect, const PictureObject& picture) {
+    GdiSurface::patternFill(rect, picture);
+    gdiPending_ = true;
+}
+
+void DibSurface::drawText(const FontObject* font, std::string_view text, const Rect& clip,
+                          Rgb color) {
+    selectFont(font);
+    GdiSurface::drawText(nullptr, text, clip, color);
+    gdiPending_ = true;
+}
+
+void DibSurface::copyFrom(const RasterSurface& source, std::int32_t xSrc, std::int32_t ySrc,
+                          std::int32_t width, std::int32_t height, std::int32_t xDst,
+                          std::int32_t yDst) {
+    GdiSurface::copyFrom(source, xSrc, ySrc, width, height, xDst, yDst);
+    gdiPending_ = true;
 }
 
 bool readPixels(HDC dc, HBITMAP bitmap, int width, int height, std::uint32_t* out) {

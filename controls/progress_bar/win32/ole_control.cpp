@@ -374,7 +374,7 @@ STDMETHODIMP XpProgressBar::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC
     if (width <= 0 || height <= 0) return S_OK;
     if (width > INT32_MAX || height > INT32_MAX) return E_INVALIDARG;
     const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
-    const auto picture = OffscreenSurface::create(size);
+    const auto picture = DibSurface::create(size);
     if (!picture) return E_OUTOFMEMORY;
     const HRESULT hr = toHresult(bar_->drawOnto(*picture, size));
     GdiSurface target(dc);

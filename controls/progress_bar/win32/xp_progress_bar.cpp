@@ -809,7 +809,7 @@ Size XpProgressBar::clientSize(std::intptr_t window) {
 }
 
 std::unique_ptr<RasterSurface> XpProgressBar::createOffscreenSurface(Size size) {
-    return OffscreenSurface::create(size);
+    return DibSurface::create(size);
 }
 
 FontRef XpProgressBar::newStandardFont() {

@@ -84,14 +84,19 @@ TEST(DrawLine, LeavesOutItsEndPointInEveryDirection) {
     }
 }
 
-// A surface that counts the lines drawn on it.
+// A surface that counts the lines of the gradients drawn on it.
 class CountingSurface : public SoftwareSurface {
   public:
     using SoftwareSurface::SoftwareSurface;
-    void line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
-              Rgb color) override {
-        ++lines;
-        SoftwareSurface::line(x1, y1, x2, y2, color);
+    void columns(std::int32_t x, std::int32_t top, std::int32_t bottom, const Rgb* colors,
+                 std::int32_t count) override {
+        lines += count;
+        SoftwareSurface::columns(x, top, bottom, colors, count);
+    }
+    void rows(std::int32_t y, std::int32_t left, std::int32_t right, const Rgb* colors,
+              std::int32_t count) override {
+        lines += count;
+        SoftwareSurface::rows(y, left, right, colors, count);
     }
     long lines = 0;
 };
