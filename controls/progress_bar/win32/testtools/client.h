@@ -1,14 +1,18 @@
 // A client of gaugekit.dll as the tests and the test tools drive it: the module beside the
 // program (and its other-bitness twin), instances from its own class factory, members called by
-// name through IDispatch, a pixel canvas, a property bag that keeps bytes only, and a control's
-// state written out as text. No test framework here: the test tools use it too.
+// name, a pixel canvas, a property bag that keeps bytes only, and a control's state as text. No
+// test framework here: the test tools use it too.
 #pragma once
 
 #include <windows.h>
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,8 +26,7 @@ constexpr bool k64Bit = sizeof(void*) == 8;
 
 inline std::wstring besideProgram(const wchar_t* name) {
     wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    const std::wstring path(buffer, length);
+    const std::wstring path(buffer, GetModuleFileNameW(nullptr, buffer, MAX_PATH));
     return path.substr(0, path.find_last_of(L'\\') + 1) + name;
 }
 
@@ -32,7 +35,7 @@ inline std::wstring dllPath() {
 }
 
 // A file of the other bitness's build, which lies beside this one (build\win32, build\win64);
-// empty when that build is not there.
+// empty when it is not there.
 inline std::wstring besidePeer(const wchar_t* name) {
     std::wstring path = besideProgram(name);
     const std::wstring mine = k64Bit ? L"\\win64\\bin\\" : L"\\win32\\bin\\";
@@ -61,8 +64,7 @@ inline std::wstring systemProgram(bool bits64, const wchar_t* name) {
         GetSystemDirectoryW(folder, MAX_PATH);
     } else if (k64Bit) {
         GetSystemWow64DirectoryW(folder, MAX_PATH);
-    } else {
-        // A 32-bit process reaches the 64-bit system folder by this alias only.
+    } else {  // a 32-bit process reaches the 64-bit system folder by this alias only
         GetWindowsDirectoryW(folder, MAX_PATH);
         wcscat_s(folder, L"\\Sysnative");
     }
@@ -78,8 +80,7 @@ struct Outcome {
 inline Outcome run(std::wstring command) {
     Outcome result;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    HANDLE readRaw = nullptr;
-    HANDLE writeRaw = nullptr;
+    HANDLE readRaw = nullptr, writeRaw = nullptr;
     if (!CreatePipe(&readRaw, &writeRaw, &inherit, 0)) return result;
     const win::KernelHandle readEnd(readRaw);
     win::KernelHandle writeEnd(writeRaw);
@@ -92,8 +93,7 @@ inline Outcome run(std::wstring command) {
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
                         nullptr, &startup, &process))
         return result;
-    const win::KernelHandle processHandle(process.hProcess);
-    const win::KernelHandle thread(process.hThread);
+    const win::KernelHandle processHandle(process.hProcess), thread(process.hThread);
     writeEnd.reset();  // the child holds the only write end now: reading ends when it does
     char buffer[4096];
     DWORD got = 0;
@@ -105,33 +105,18 @@ inline Outcome run(std::wstring command) {
 }
 
 inline std::string readFile(const std::wstring& path) {
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                           OPEN_EXISTING, 0, nullptr));
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (file && ReadFile(file.get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        bytes.append(buffer, got);
-    return bytes;
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline bool writeFile(const std::wstring& path, const std::string& bytes) {
-    const win::FileHandle file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file &&
-           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
+    std::ofstream out(std::filesystem::path(path), std::ios::binary);
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
 }
 
 // A VARIANT that clears itself.
 struct Var : VARIANT {
     Var() { VariantInit(this); }
-    explicit Var(LONG value) : Var() {
-        vt = VT_I4;
-        lVal = value;
-    }
     explicit Var(const wchar_t* text) : Var() {
         vt = VT_BSTR;
         bstrVal = SysAllocString(text);
@@ -141,7 +126,7 @@ struct Var : VARIANT {
     Var& operator=(const Var&) = delete;
 };
 
-// A variant that borrows what it holds: the caller keeps ownership.
+// A variant that borrows what it points at: the caller keeps it.
 inline VARIANT borrowed(VARTYPE type, void* value) {
     VARIANT v;
     VariantInit(&v);
@@ -162,32 +147,23 @@ inline HRESULT invoke(IDispatch* object, const wchar_t* name, WORD flags, std::v
                       VARIANT* result = nullptr) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
-    if (HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-        FAILED(hr))
-        return hr;
+    if (HRESULT hr = object->GetIDsOfNames(IID_NULL, names, 1, 0, &id); FAILED(hr)) return hr;
     std::vector<VARIANT> reversed(args.rbegin(), args.rend());
     DISPID put = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
-        params.rgdispidNamedArgs = &put;
-        params.cNamedArgs = 1;
-    }
+    const bool write = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
+    DISPPARAMS params{reversed.data(), write ? &put : nullptr, static_cast<UINT>(reversed.size()),
+                      write ? 1u : 0u};
     EXCEPINFO exception{};
-    UINT argError = 0;
-    HRESULT hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
-                                &exception, &argError);
-    if (hr == DISP_E_EXCEPTION) {
-        hr = exception.scode;
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
-    }
+    HRESULT hr = object->Invoke(id, IID_NULL, 0, flags, &params, result, &exception, nullptr);
+    if (hr == DISP_E_EXCEPTION) hr = exception.scode;
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
     return hr;
 }
 
 inline LONG getNumber(IDispatch* object, const wchar_t* name, HRESULT* status = nullptr) {
-    Var result;
-    Var converted;
+    Var result, converted;
     HRESULT hr = invoke(object, name, DISPATCH_PROPERTYGET, {}, &result);
     if (SUCCEEDED(hr)) hr = VariantChangeType(&converted, &result, 0, VT_I4);
     if (status) *status = hr;
@@ -213,15 +189,15 @@ win::ComPtr<I> query(IUnknown* object, REFIID iid) {
 // gaugekit.dll loaded into this process, with instances from its own class factory.
 class Module {
   public:
-    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
 
     explicit Module(const std::wstring& path = dllPath()) : handle_(LoadLibraryW(path.c_str())) {
-        if (!handle_) return;
-        getClassObject = reinterpret_cast<GetClassObject>(
-            reinterpret_cast<void*>(GetProcAddress(handle_, "DllGetClassObject")));
-        canUnloadNow = reinterpret_cast<CanUnloadNow>(
-            reinterpret_cast<void*>(GetProcAddress(handle_, "DllCanUnloadNow")));
+        const auto entry = [this](const char* name) {
+            return reinterpret_cast<void*>(handle_ ? GetProcAddress(handle_, name) : nullptr);
+        };
+        canUnloadNow = reinterpret_cast<CanUnloadNow>(entry("DllCanUnloadNow"));
+        getClassObject = reinterpret_cast<GetClassObject>(entry("DllGetClassObject"));
         if (getClassObject)
             getClassObject(CLSID_XP_ProgressBar, IID_IClassFactory,
                            reinterpret_cast<void**>(factory.put()));
@@ -233,7 +209,6 @@ class Module {
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
     explicit operator bool() const { return factory && canUnloadNow; }
-
     win::ComPtr<IDispatch> create() const {
         win::ComPtr<IDispatch> instance;
         if (factory)
@@ -242,53 +217,46 @@ class Module {
         return instance;
     }
 
-    GetClassObject getClassObject = nullptr;
     CanUnloadNow canUnloadNow = nullptr;
+    GetClassObject getClassObject = nullptr;
     win::ComPtr<IClassFactory> factory;
 
   private:
     HMODULE handle_;
 };
 
-// A 32-bit top-down DIB in a memory context, for the drawing members and the view.
+// A 32-bit top-down bitmap in a memory context, for the drawing members and the view.
 class Canvas {
   public:
+    // fill: 0x00RRGGBB
     Canvas(int width, int height, DWORD fill = 0xFFFFFF)
-        : width_(width), height_(height), dc_(CreateCompatibleDC(nullptr)) {
+        : count_(width * height), width_(width), dc_(CreateCompatibleDC(nullptr)) {
         BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
         bitmap_.reset(CreateDIBSection(dc_.get(), &info, DIB_RGB_COLORS,
                                        reinterpret_cast<void**>(&bits_), nullptr, 0));
         previous_ = SelectObject(dc_.get(), bitmap_.get());
-        for (int i = 0; i < width * height; ++i) bits_[i] = fill;
+        std::fill(bits_, bits_ + count_, fill);
     }
     ~Canvas() { SelectObject(dc_.get(), previous_); }
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
     HDC hdc() const { return dc_.get(); }
     LONG dc() const { return static_cast<LONG>(reinterpret_cast<INT_PTR>(dc_.get())); }
-    // As a COLORREF: 0x00BBGGRR.
     COLORREF pixel(int x, int y) const {
         GdiFlush();
-        const DWORD p = bits_[y * width_ + x] & 0xFFFFFF;
+        const DWORD p = bits_[y * width_ + x];
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
     std::uint64_t hash() const {
         GdiFlush();
         std::uint64_t h = 14695981039346656037ull;
-        for (int i = 0; i < width_ * height_; ++i)
-            h = (h ^ (bits_[i] & 0xFFFFFF)) * 1099511628211ull;
+        for (int i = 0; i < count_; ++i) h = (h ^ (bits_[i] & 0xFFFFFF)) * 1099511628211ull;
         return h;
     }
 
   private:
-    int width_;
-    int height_;
+    int count_, width_;
     win::MemoryDc dc_;
     win::Bitmap bitmap_;
     HGDIOBJ previous_ = nullptr;
@@ -298,18 +266,12 @@ class Canvas {
 // The control drawn by its view at the rectangle given, as a container draws it.
 inline HRESULT drawView(IUnknown* control, HDC dc, RECTL bounds) {
     const auto view = query<IViewObject>(control, IID_IViewObject);
-    if (!view) return E_NOINTERFACE;
-    return view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
-                      nullptr, 0);
+    return view ? view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                             nullptr, 0)
+                : E_NOINTERFACE;
 }
 
-// What IPersistStreamInit saves, as bytes; empty when the save fails.
-inline std::string savedStream(IUnknown* bar, BOOL clearDirty = FALSE) {
-    const auto persist = query<IPersistStreamInit>(bar, IID_IPersistStreamInit);
-    win::ComPtr<IStream> stream;
-    if (!persist || FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
-        FAILED(persist->Save(stream.get(), clearDirty)))
-        return {};
+inline std::string streamBytes(IStream* stream) {
     STATSTG stat{};
     stream->Stat(&stat, STATFLAG_NONAME);
     std::string bytes(static_cast<size_t>(stat.cbSize.QuadPart), '\0');
@@ -318,87 +280,72 @@ inline std::string savedStream(IUnknown* bar, BOOL clearDirty = FALSE) {
     return bytes;
 }
 
+inline win::ComPtr<IStream> streamOf(const std::string& bytes) {
+    win::ComPtr<IStream> stream;
+    if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) {
+        stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
+        stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    }
+    return stream;
+}
+
+// What IPersistStreamInit saves, as bytes; empty when the save fails.
+inline std::string savedStream(IUnknown* bar, BOOL clearDirty = FALSE) {
+    const auto persist = query<IPersistStreamInit>(bar, IID_IPersistStreamInit);
+    const auto stream = streamOf("");
+    if (!persist || !stream || FAILED(persist->Save(stream.get(), clearDirty))) return {};
+    return streamBytes(stream.get());
+}
+
 inline HRESULT loadStream(IUnknown* bar, const std::string& bytes) {
     const auto persist = query<IPersistStreamInit>(bar, IID_IPersistStreamInit);
-    win::ComPtr<IStream> stream;
-    if (!persist) return E_NOINTERFACE;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return E_OUTOFMEMORY;
-    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    return persist->Load(stream.get());
+    return persist ? persist->Load(streamOf(bytes).get()) : E_NOINTERFACE;
 }
 
 // A picture as a designer gets it from a file: made by the system's loader from BMP bytes, so
-// that it keeps and saves those bytes. 24 bits per pixel; pixels 0x00RRGGBB, top row first.
+// that it keeps and saves those bytes. Pixels 0x00RRGGBB, top row first.
 inline win::ComPtr<IPictureDisp> pictureFromPixels(int width, int height,
                                                    const std::vector<DWORD>& pixels) {
     const int stride = (width * 3 + 3) & ~3;
-    const DWORD imageBytes = static_cast<DWORD>(stride * height);
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    file.bfSize = file.bfOffBits + imageBytes;
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof(info);
-    info.biWidth = width;
-    info.biHeight = height;  // bottom row first in the file
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = imageBytes;
-    std::string bytes(reinterpret_cast<const char*>(&file), sizeof(file));
-    bytes.append(reinterpret_cast<const char*>(&info), sizeof(info));
-    for (int y = height - 1; y >= 0; --y) {
+    const auto imageBytes = static_cast<DWORD>(stride * height);
+    const BITMAPFILEHEADER file{0x4D42, 54 + imageBytes, 0, 0, 54};  // "BM"
+    const BITMAPINFOHEADER info{40, width, height, 1, 24, BI_RGB, imageBytes, 0, 0, 0, 0};
+    std::string bytes(reinterpret_cast<const char*>(&file), 14);
+    bytes.append(reinterpret_cast<const char*>(&info), 40);
+    for (int y = height - 1; y >= 0; --y) {  // bottom row first in the file
         std::string row(static_cast<size_t>(stride), '\0');
-        for (int x = 0; x < width; ++x) {
-            const DWORD p = pixels[static_cast<size_t>(y * width + x)];
-            row[static_cast<size_t>(x * 3)] = static_cast<char>(p & 0xFF);
-            row[static_cast<size_t>(x * 3 + 1)] = static_cast<char>((p >> 8) & 0xFF);
-            row[static_cast<size_t>(x * 3 + 2)] = static_cast<char>((p >> 16) & 0xFF);
-        }
+        for (int x = 0; x < width; ++x) memcpy(&row[x * 3u], &pixels[y * width + x], 3);
         bytes += row;
     }
-    win::ComPtr<IStream> stream;
     win::ComPtr<IPictureDisp> picture;
-    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return picture;
-    stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-    OleLoadPicture(stream.get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPictureDisp,
+    OleLoadPicture(streamOf(bytes).get(), static_cast<LONG>(bytes.size()), FALSE, IID_IPictureDisp,
                    reinterpret_cast<void**>(picture.put()));
     return picture;
 }
 
 // A container's property bag that keeps bytes only, as a form designer keeps a form: numbers
 // and text as their bytes, fonts and pictures as the objects' own saved bytes (class, then
-// data). No object stays alive in it: reading such an entry makes a new object from the bytes.
+// data). No object stays alive in it: reading such an entry makes a new one from the bytes.
 class ByteBag final : public IPropertyBag {
   public:
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
         *out = riid == IID_IUnknown || riid == IID_IPropertyBag ? this : nullptr;
         return *out ? S_OK : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }  // lives on its owner's stack
     STDMETHODIMP_(ULONG) Release() override { return 1; }
     STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
-        if (!name || !value) return E_POINTER;
         for (const Entry& e : entries_) {
             if (e.name != name) continue;
             VariantInit(value);
             if (e.type == VT_BSTR) {
                 value->bstrVal = SysAllocStringLen(reinterpret_cast<const wchar_t*>(e.data.data()),
                                                    static_cast<UINT>(e.data.size() / 2));
-            } else if (e.type == VT_DISPATCH) {
-                if (!e.data.empty()) {
-                    win::ComPtr<IStream> stream;
-                    if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()))) return E_FAIL;
-                    stream->Write(e.data.data(), static_cast<ULONG>(e.data.size()), nullptr);
-                    stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-                    const HRESULT hr = OleLoadFromStream(
-                        stream.get(), IID_IDispatch, reinterpret_cast<void**>(&value->pdispVal));
-                    if (FAILED(hr)) return hr;
-                }
-            } else {
+            } else if (e.type == VT_DISPATCH && !e.data.empty()) {
+                const HRESULT hr = OleLoadFromStream(streamOf(e.data).get(), IID_IDispatch,
+                                                     reinterpret_cast<void**>(&value->pdispVal));
+                if (FAILED(hr)) return hr;
+            } else if (e.type != VT_DISPATCH) {
                 memcpy(&value->lVal, e.data.data(), e.data.size());
             }
             value->vt = e.type;
@@ -407,42 +354,32 @@ class ByteBag final : public IPropertyBag {
         return E_INVALIDARG;
     }
     STDMETHODIMP Write(LPCOLESTR name, VARIANT* value) override {
-        if (!name || !value) return E_POINTER;
-        VARTYPE type = value->vt;
-        std::string data;
-        const auto raw = [&data](const void* at, size_t size) {
-            const auto* bytes = static_cast<const char*>(at);
-            data = std::string(bytes, bytes + size);
+        Entry e{name, value->vt, {}};
+        const auto raw = [&e](const void* at, size_t size) {
+            e.data = std::string(static_cast<const char*>(at), size);
         };
-        switch (type) {
+        switch (value->vt) {
             case VT_BSTR:
                 raw(value->bstrVal, SysStringLen(value->bstrVal) * sizeof(wchar_t));
                 break;
             case VT_DISPATCH:
             case VT_UNKNOWN: {
-                type = VT_DISPATCH;
-                if (!value->punkVal) break;
+                e.type = VT_DISPATCH;
                 const auto persist = query<IPersistStream>(value->punkVal, IID_IPersistStream);
-                win::ComPtr<IStream> stream;
-                if (!persist || FAILED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put())) ||
-                    FAILED(OleSaveToStream(persist.get(), stream.get())))
+                const auto stream = streamOf("");
+                if (value->punkVal &&
+                    (!persist || FAILED(OleSaveToStream(persist.get(), stream.get()))))
                     return E_FAIL;
-                STATSTG stat{};
-                stream->Stat(&stat, STATFLAG_NONAME);
-                data.resize(static_cast<size_t>(stat.cbSize.QuadPart));
-                stream->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
-                stream->Read(data.data(), static_cast<ULONG>(data.size()), nullptr);
+                if (value->punkVal) e.data = streamBytes(stream.get());
                 break;
             }
             case VT_EMPTY:
-            case VT_NULL:
                 break;
             case VT_I2:
             case VT_BOOL:
                 raw(&value->iVal, 2);
                 break;
             case VT_I4:
-            case VT_R4:
                 raw(&value->lVal, 4);
                 break;
             case VT_R8:
@@ -451,7 +388,7 @@ class ByteBag final : public IPropertyBag {
             default:
                 return E_INVALIDARG;
         }
-        entries_.push_back(Entry{name, type, std::move(data)});
+        entries_.push_back(std::move(e));
         return S_OK;
     }
 
@@ -460,41 +397,34 @@ class ByteBag final : public IPropertyBag {
         for (const Entry& e : entries_) result.push_back(e.name);
         return result;
     }
-    // The whole bag as one block of bytes, and back: name, type, data, each with its length.
+    // The whole bag as one block of bytes, and back: per entry the name, the type, the data.
     std::string bytes() const {
         std::string out;
         for (const Entry& e : entries_) {
-            const std::string name(reinterpret_cast<const char*>(e.name.data()),
-                                   e.name.size() * sizeof(wchar_t));
-            for (const std::string* part : {&name, &e.data}) {
-                const auto size = static_cast<std::uint32_t>(part->size());
-                out.append(reinterpret_cast<const char*>(&size), 4);
-                out += *part;
-                if (part == &name) out.append(reinterpret_cast<const char*>(&e.type), 2);
+            const std::string name(reinterpret_cast<const char*>(e.name.data()), e.name.size() * 2);
+            for (const std::string& part :
+                 {name, std::string(reinterpret_cast<const char*>(&e.type), 2), e.data}) {
+                const auto size = static_cast<std::uint32_t>(part.size());
+                out.append(reinterpret_cast<const char*>(&size), 4).append(part);
             }
         }
         return out;
     }
     bool assign(const std::string& bytes) {
         entries_.clear();
-        size_t at = 0;
-        const auto take = [&](size_t count, std::string& out) {
-            if (bytes.size() - at < count) return false;
-            out.assign(bytes, at, count);
-            at += count;
-            return true;
-        };
-        while (at < bytes.size()) {
-            Entry e;
-            std::string size, name, type;
-            std::uint32_t length = 0;
-            if (!take(4, size)) return false;
-            memcpy(&length, size.data(), 4);
-            if (!take(length, name) || !take(2, type) || !take(4, size)) return false;
-            e.name.assign(reinterpret_cast<const wchar_t*>(name.data()), name.size() / 2);
-            memcpy(&e.type, type.data(), 2);
-            memcpy(&length, size.data(), 4);
-            if (!take(length, e.data)) return false;
+        std::string parts[3];
+        for (size_t at = 0, part = 0; at < bytes.size(); part = (part + 1) % 3) {
+            std::uint32_t size = 0;
+            if (bytes.size() - at < 4) return false;
+            memcpy(&size, &bytes[at], 4);
+            if (bytes.size() - at - 4 < size) return false;
+            parts[part] = bytes.substr(at + 4, size);
+            at += 4 + size;
+            if (part < 2) continue;
+            Entry e{std::wstring(reinterpret_cast<const wchar_t*>(parts[0].data()),
+                                 parts[0].size() / 2),
+                    0, parts[2]};
+            memcpy(&e.type, parts[1].data(), 2);
             entries_.push_back(std::move(e));
         }
         return true;
@@ -512,13 +442,14 @@ class ByteBag final : public IPropertyBag {
 // Everything a container would save, different from a new instance's: numbers, a bold 12-point
 // Arial, a 5 x 3 picture of distinct colours, the custom-brush style with its text.
 inline bool changeEverything(IDispatch* bar) {
-    const struct {
-        const wchar_t* name;
-        LONG value;
-    } writes[] = {{L"BrushStyle", 2}, {L"Color", 0x123456}, {L"Max", 200},     {L"Min", 0},
-                  {L"Value", 50},     {L"Orientation", 1},  {L"Scrolling", 7}, {L"ShowText", -1}};
-    for (const auto& w : writes)
-        if (FAILED(putNumber(bar, w.name, w.value))) return false;
+    for (const auto& [name, value] : {std::pair{L"BrushStyle", 2},
+                                      {L"Color", 0x123456},
+                                      {L"Max", 200},
+                                      {L"Value", 50},
+                                      {L"Orientation", 1},
+                                      {L"Scrolling", 7},
+                                      {L"ShowText", -1}})
+        if (FAILED(putNumber(bar, name, value))) return false;
     FONTDESC desc{sizeof(FONTDESC),
                   const_cast<LPOLESTR>(L"Arial"),
                   {{120000, 0}},
@@ -528,70 +459,51 @@ inline bool changeEverything(IDispatch* bar) {
                   FALSE,
                   FALSE};
     win::ComPtr<IFontDisp> font;
-    if (FAILED(OleCreateFontIndirect(&desc, IID_IFontDisp, reinterpret_cast<void**>(font.put()))))
-        return false;
+    OleCreateFontIndirect(&desc, IID_IFontDisp, reinterpret_cast<void**>(font.put()));
     std::vector<DWORD> pixels;
-    for (int i = 0; i < 15; ++i)
-        pixels.push_back(static_cast<DWORD>(0x102030 * (i + 1)) & 0xFFFFFF);
+    for (DWORD i = 1; i <= 15; ++i) pixels.push_back(0x102030 * i & 0xFFFFFF);
     const auto picture = pictureFromPixels(5, 3, pixels);
-    return picture && SUCCEEDED(putObject(bar, L"Font", font.get())) &&
+    return font && picture && SUCCEEDED(putObject(bar, L"Font", font.get())) &&
            SUCCEEDED(putObject(bar, L"Image", picture.get()));
 }
 
-// A control's saved state as text, one line a property: the readable numbers, the font's face,
+// A control's saved state as text, a line a property: the readable numbers, the font's face,
 // size and weight, the picture's pixels, and a hash of the bar as drawn (which shows BrushStyle,
 // the one property that cannot be read).
 inline std::string describe(IDispatch* bar) {
     std::ostringstream out;
     for (const wchar_t* name :
-         {L"Color", L"Max", L"Min", L"Value", L"Orientation", L"Scrolling", L"ShowText"}) {
-        HRESULT hr = S_OK;
-        const LONG value = getNumber(bar, name, &hr);
-        out << std::string(name, name + wcslen(name)) << '=' << value << (FAILED(hr) ? "!" : "")
-            << '\n';
-    }
+         {L"Color", L"Max", L"Min", L"Value", L"Orientation", L"Scrolling", L"ShowText"})
+        out << std::string(name, name + wcslen(name)) << '=' << getNumber(bar, name) << '\n';
     Var fontArg, imageArg;
     invoke(bar, L"Font", DISPATCH_PROPERTYGET, {}, &fontArg);
     invoke(bar, L"Image", DISPATCH_PROPERTYGET, {}, &imageArg);
     out << "Font=";
-    if (const auto font =
-            query<IFont>(fontArg.vt == VT_DISPATCH ? fontArg.pdispVal : nullptr, IID_IFont)) {
+    if (const auto font = query<IFont>(fontArg.pdispVal, IID_IFont)) {
         BSTR name = nullptr;
         CY size{};
-        BOOL bold = FALSE, italic = FALSE;
+        BOOL bold = FALSE;
         font->get_Name(&name);
         font->get_Size(&size);
         font->get_Bold(&bold);
-        font->get_Italic(&italic);
         const std::wstring face = name ? name : L"";
         SysFreeString(name);
-        out << std::string(face.begin(), face.end()) << ' ' << size.int64 << (bold ? " bold" : "")
-            << (italic ? " italic" : "");
+        out << std::string(face.begin(), face.end()) << ' ' << size.int64 << (bold ? " bold" : "");
     }
     out << "\nImage=";
-    if (const auto picture = query<IPicture>(
-            imageArg.vt == VT_DISPATCH ? imageArg.pdispVal : nullptr, IID_IPicture)) {
+    if (const auto picture = query<IPicture>(imageArg.pdispVal, IID_IPicture)) {
         OLE_HANDLE handle = 0;
         picture->get_Handle(&handle);
         const auto bitmap =
             reinterpret_cast<HBITMAP>(static_cast<INT_PTR>(static_cast<LONG>(handle)));
         BITMAP info{};
-        if (GetObjectW(bitmap, sizeof(info), &info)) {
-            std::vector<DWORD> pixels(static_cast<size_t>(info.bmWidth * info.bmHeight));
-            BITMAPINFO header{};
-            header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-            header.bmiHeader.biWidth = info.bmWidth;
-            header.bmiHeader.biHeight = -info.bmHeight;
-            header.bmiHeader.biPlanes = 1;
-            header.bmiHeader.biBitCount = 32;
-            const HDC screen = GetDC(nullptr);
-            GetDIBits(screen, bitmap, 0, static_cast<UINT>(info.bmHeight), pixels.data(), &header,
-                      DIB_RGB_COLORS);
-            ReleaseDC(nullptr, screen);
-            out << info.bmWidth << 'x' << info.bmHeight << std::hex;
-            for (const DWORD p : pixels) out << ' ' << (p & 0xFFFFFF);
-            out << std::dec;
-        }
+        GetObjectW(bitmap, sizeof(info), &info);
+        Canvas copy(info.bmWidth, info.bmHeight);
+        const win::MemoryDc source(CreateCompatibleDC(nullptr));
+        const HGDIOBJ previous = SelectObject(source.get(), bitmap);
+        BitBlt(copy.hdc(), 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
+        SelectObject(source.get(), previous);
+        out << info.bmWidth << 'x' << info.bmHeight << ' ' << copy.hash();
     }
     Canvas canvas(120, 30);
     drawView(bar, canvas.hdc(), RECTL{0, 0, 120, 30});
@@ -600,39 +512,37 @@ inline std::string describe(IDispatch* bar) {
 }
 
 // The bar drawn in many configurations (every style at several positions, sizes, colours and
-// both orientations) and gradients full of rounding ties, one line a picture: "what hash". Two
+// both orientations) and gradients full of rounding ties, a line a picture: "what hash". Two
 // builds that paint the same pixels print the same lines.
 inline std::string drawnPictures(const Module& module) {
     std::ostringstream out;
     const win::ComPtr<IDispatch> bar = module.create();
-    const struct { int width, height; } sizes[] = {{200, 66}, {97, 23}, {31, 150}};
-    const LONG colors[] = {static_cast<LONG>(0x8000000D), 0x3C7FB1, 0x050505};
-    for (const auto& size : sizes)
-        for (const LONG color : colors)
+    for (const auto& [width, height] : {std::pair{200, 66}, {97, 23}, {31, 150}})
+        for (const LONG color : {static_cast<LONG>(0x8000000D), 0x3C7FB1L, 0x050505L})
             for (LONG style = 0; style <= 9; ++style)
-                for (const LONG position : {-3, 0, 1, 33, 50, 67, 99, 100})
+                for (const LONG at : {-3, 0, 1, 33, 50, 67, 99, 100})
                     for (const LONG orientation : {0, 1}) {
-                        putNumber(bar.get(), L"Color", color);
-                        putNumber(bar.get(), L"Scrolling", style);
-                        putNumber(bar.get(), L"Orientation", orientation);
-                        putNumber(bar.get(), L"ShowText", position % 2 ? -1 : 0);
-                        putNumber(bar.get(), L"Value", position);
-                        Canvas canvas(size.width, size.height);
-                        drawView(bar.get(), canvas.hdc(), RECTL{0, 0, size.width, size.height});
-                        out << "bar " << size.width << 'x' << size.height << " colour " << color
-                            << " style " << style << " at " << position << " orientation "
-                            << orientation << ' ' << canvas.hash() << '\n';
+                        for (const auto& [name, value] : {std::pair{L"Color", color},
+                                                          {L"Scrolling", style},
+                                                          {L"Orientation", orientation},
+                                                          {L"ShowText", at % 2 ? -1L : 0L},
+                                                          {L"Value", at}})
+                            putNumber(bar.get(), name, value);
+                        Canvas canvas(width, height);
+                        drawView(bar.get(), canvas.hdc(), RECTL{0, 0, width, height});
+                        out << "bar " << width << 'x' << height << " colour " << color << " style "
+                            << style << " at " << at << " orientation " << orientation << ' '
+                            << canvas.hash() << '\n';
                     }
     for (LONG count = 2; count <= 40; ++count)
-        for (const LONG end : {0x050505, 0x010203, 0xC8C8C8, 0x0A0B0C})
-            for (const LONG start : {0x000000, 0xFFFFFF, 0x808080, 0x32C8FF}) {
+        for (LONG end : {0x050505, 0x010203, 0xC8C8C8, 0x0A0B0C})
+            for (LONG start : {0x000000, 0xFFFFFF, 0x808080, 0x32C8FF}) {
                 Canvas canvas(50, 50);
-                LONG e = end, s = start;
+                const LONG e = end, s = start;
                 invoke(bar.get(), L"DrawGradient", DISPATCH_METHOD,
-                       {borrowed(VT_I4 | VT_BYREF, &e), borrowed(VT_I4 | VT_BYREF, &s), number(0),
-                        number(0), number(50), number(count), number(canvas.dc())});
-                out << "gradient " << count << ' ' << end << ' ' << start << ' ' << canvas.hash()
-                    << '\n';
+                       {borrowed(VT_I4 | VT_BYREF, &end), borrowed(VT_I4 | VT_BYREF, &start),
+                        number(0), number(0), number(50), number(count), number(canvas.dc())});
+                out << "gradient " << count << ' ' << e << ' ' << s << ' ' << canvas.hash() << '\n';
             }
     return out.str();
 }
