@@ -70,6 +70,7 @@ Status ProgressBar::drawOnto(RasterSurface& target, Size size) {
 
 void ProgressBar::render(Size client, bool copyToOwn) {
     drawing_->startPicture();
+    drawing_->willCover({});  // no promise left over from a redraw that ended early
     if (percent_ > 100) percent_ = 100;
     const std::int32_t w = client.width, h = client.height;
     drawing_->willCover(styleCovers(w, h));
