@@ -1,5 +1,6 @@
 #include "draw.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace gaugekit {
@@ -12,17 +13,18 @@ std::int32_t composeChannels(std::int64_t r, std::int64_t g, std::int64_t b) {
     return static_cast<std::int32_t>(cap(r) + 256 * cap(g) + 65536 * cap(b));
 }
 
-bool fitsInt32(std::int64_t v) {
-    return v >= INT32_MIN && v <= INT32_MAX;
-}
-
 }  // namespace
 
 std::optional<std::int32_t> nearest(double value) {
-    // nearbyint rounds half to even in the default rounding mode.
-    const double rounded = std::nearbyint(value);
-    if (!(rounded >= INT32_MIN && rounded <= INT32_MAX)) return std::nullopt;
-    return static_cast<std::int32_t>(rounded);
+    // Rounded by hand: the processor's rounding mode is the host's and may not be to nearest.
+    // Whole values through a 64-bit integer, which truncates whatever the mode.
+    if (!(value > -4e18 && value < 4e18)) return std::nullopt;  // NaN as well
+    std::int64_t whole = static_cast<std::int64_t>(value);
+    if (static_cast<double>(whole) > value) --whole;             // toward minus infinity
+    const double fraction = value - static_cast<double>(whole);  // exact
+    if (fraction > 0.5 || (fraction == 0.5 && (whole & 1))) ++whole;
+    if (whole < INT32_MIN || whole > INT32_MAX) return std::nullopt;
+    return static_cast<std::int32_t>(whole);
 }
 
 Color resolveColor(const RasterSurface& surface, Color color) {
@@ -87,21 +89,68 @@ void drawGradient(RasterSurface& surface, Color& endColor, Color& startColor, st
         for (int c = 0; c < 3; ++c)
             d[c] = static_cast<float>((static_cast<double>(s[c]) - e[c]) / n);
     }
-    for (std::int64_t i = 0; i <= n; ++i) {
-        std::optional<std::int32_t> parts[3];
-        for (int c = 0; c < 3; ++c) parts[c] = nearest(static_cast<double>(e[c]) + d[c] * i);
-        if (!parts[0] || !parts[1] || !parts[2]) continue;
-        const Color color = composeChannels(*parts[0], *parts[1], *parts[2]);
-        if (bH) {
-            if (!fitsInt32(x + i)) continue;
-            const auto column = static_cast<std::int32_t>(x + i);
-            drawLine(surface, column, y, column, y2, color);
-        } else {
-            if (!fitsInt32(y + i)) continue;
-            const auto row = static_cast<std::int32_t>(y + i);
-            drawLine(surface, x, row, x2, row, color);
+
+    // Lines wholly outside the clip box change no pixel, so only those that meet it are drawn:
+    // a count of two billion draws as fast as the surface is wide.
+    const Rect clip = surface.clipBox();
+    // The rows (or columns) a line from `from` toward `to` paints, `to` left out: [first, end).
+    const auto span = [](std::int64_t from, std::int64_t to) {
+        return from <= to ? std::pair{from, to} : std::pair{to + 1, from + 1};
+    };
+    const auto [paintFirst, paintEnd] = bH ? span(y, y2) : span(x, x2);
+    const std::int64_t across = bH ? clip.top : clip.left,
+                       acrossEnd = bH ? clip.bottom : clip.right;
+    if (paintFirst >= paintEnd || paintEnd <= across || paintFirst >= acrossEnd) return;
+    const std::int64_t origin = bH ? x : y;
+    const std::int64_t first = std::max<std::int64_t>(0, (bH ? clip.left : clip.top) - origin);
+    const std::int64_t last =
+        std::min<std::int64_t>(n, std::int64_t{bH ? clip.right : clip.bottom} - 1 - origin);
+
+    // In double precision on every processor: a float step times the line number would be
+    // rounded to single precision by some and not by others.
+    // The three channels side by side, rounded as nearest() does, so that the processor works
+    // on them at once.
+    const auto colorAt = [&](std::int64_t i) -> std::optional<Color> {
+        double value[3];
+        std::int64_t whole[3];
+        for (int c = 0; c < 3; ++c) {
+            value[c] =
+                static_cast<double>(e[c]) + static_cast<double>(d[c]) * static_cast<double>(i);
+            if (!(value[c] >= -2147483648.5 && value[c] < 2147483647.5))
+                return std::nullopt;  // beyond 32 bits: that line is skipped
         }
+        for (int c = 0; c < 3; ++c) {
+            whole[c] = static_cast<std::int64_t>(value[c]);
+            whole[c] -= static_cast<double>(whole[c]) > value[c];
+            const double fraction = value[c] - static_cast<double>(whole[c]);
+            whole[c] += fraction > 0.5 || (fraction == 0.5 && (whole[c] & 1));
+        }
+        return composeChannels(whole[0], whole[1], whole[2]);
+    };
+    // The lines go to the surface in batches, each over the pixels it paints within the clip box.
+    const auto from = static_cast<std::int32_t>(std::max(paintFirst, across));
+    const auto to = static_cast<std::int32_t>(std::min(paintEnd, acrossEnd));
+    constexpr std::int32_t kBatch = 256;
+    Rgb batch[kBatch];
+    std::int32_t count = 0;
+    std::int64_t batchFirst = first;
+    const auto flush = [&] {
+        const auto at = static_cast<std::int32_t>(origin + batchFirst);  // within the clip box
+        if (count && bH) surface.columns(at, from, to, batch, count);
+        if (count && !bH) surface.rows(at, from, to, batch, count);
+        count = 0;
+    };
+    for (std::int64_t i = first; i <= last; ++i) {
+        const auto color = colorAt(i);
+        if (!color) {
+            flush();
+            continue;
+        }
+        if (count == 0) batchFirst = i;
+        batch[count++] = toRgb(*color);
+        if (count == kBatch) flush();
     }
+    flush();
 }
 
 }  // namespace gaugekit

@@ -115,17 +115,17 @@ void ProgressBar::pDraw(RasterSurface& target, std::int32_t xSrc, std::int32_t y
 }
 
 void ProgressBar::setBrushStyle(std::int32_t style) {
-    brushStyle_ = style;
+    change(brushStyle_, style);
     notify("BrushStyle");
 }
 
 Status ProgressBar::setColor(Color color) {
-    color_ = resolveColor(site_.ownSurface(), color);
+    change(color_, resolveColor(site_.ownSurface(), color));
     return drawProgressBar();
 }
 
 void ProgressBar::setFont(FontRef font) {
-    font_ = std::move(font);
+    change(font_, std::move(font));
 }
 
 void ProgressBar::setHwnd(std::intptr_t window) {
@@ -143,35 +143,35 @@ void ProgressBar::selectSurface() {
 }
 
 Status ProgressBar::setImage(PictureRef image) {
-    image_ = std::move(image);
+    change(image_, std::move(image));
     notify("Image");
     return drawProgressBar();
 }
 
 void ProgressBar::setMin(std::int32_t min) {
-    min_ = min;
+    change(min_, min);
     notify("Min");
 }
 
 void ProgressBar::setMax(std::int32_t max) {
-    max_ = max;
+    change(max_, max);
     notify("Max");
 }
 
 Status ProgressBar::setOrientation(std::int32_t orientation) {
-    orientation_ = orientation;
+    change(orientation_, orientation);
     notify("Orientation");
     return drawProgressBar();
 }
 
 Status ProgressBar::setScrolling(std::int32_t scrolling) {
-    scrolling_ = scrolling;
+    change(scrolling_, scrolling);
     notify("Scrolling");
     return drawProgressBar();
 }
 
 Status ProgressBar::setShowText(std::int16_t showText) {
-    showText_ = showText;
+    change(showText_, showText);
     notify("ShowText");
     return drawProgressBar();
 }
@@ -183,8 +183,11 @@ Status ProgressBar::setValue(std::int32_t value) {
     const auto p = nearest(static_cast<double>(product) /
                            (static_cast<double>(max_) - static_cast<double>(min_)));
     if (!p) return Status::overflow;
+    const std::int32_t before = percent_;
     percent_ = *p;
-    return drawProgressBar();
+    const Status drawn = drawProgressBar();
+    if (percent_ != before) dirty_ = true;  // compared after the redraw's cut at 100
+    return drawn;
 }
 
 Status ProgressBar::value(std::int32_t& out) const {
@@ -238,15 +241,20 @@ Status ProgressBar::load(PropertyStore& store) {
 
     if (const Status s = readNumber("BrushStyle", kStoredBrushStyleDefault); s != Status::ok)
         return s;
-    brushStyle_ = number;
+    change(brushStyle_, number);
 
     if (const Status s = readNumber("Color", kHighlightColor); s != Status::ok) return s;
     if (const Status s = setColor(number); s != Status::ok) return s;
 
-    if (const Status s = read("Image", PropertyValue()); s != Status::ok) return s;
+    // A saved picture that cannot be read loads as none; the load still stops there.
     PictureRef picture;
-    if (const Status s = toReference(value, picture); s != Status::ok) return s;
-    image_ = std::move(picture);
+    Status readPicture = read("Image", PropertyValue());
+    if (readPicture == Status::ok) readPicture = toReference(value, picture);
+    if (readPicture != Status::ok) {
+        change(image_, PictureRef());
+        return readPicture;
+    }
+    change(image_, std::move(picture));
 
     if (const Status s = readNumber("Max", 100); s != Status::ok) return s;
     setMax(number);
@@ -263,8 +271,11 @@ Status ProgressBar::load(PropertyStore& store) {
     if (const Status s = setShowText(showText ? -1 : 0); s != Status::ok) return s;
 
     if (const Status s = readNumber("Value", 0); s != Status::ok) return s;
+    const std::int32_t before = percent_;
     percent_ = number;
-    return drawProgressBar();
+    const Status drawn = drawProgressBar();
+    if (percent_ != before) dirty_ = true;
+    return drawn;
 }
 
 void ProgressBar::freeOffscreenSurface() {

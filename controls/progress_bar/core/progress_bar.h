@@ -65,6 +65,9 @@ class ProgressBar {
 
     // Repaints the whole control into the drawing surface and copies it to the own surface.
     Status drawProgressBar();
+    // Paints the whole bar at the given size onto a surface of the caller's (a container that
+    // draws the control for printing, a design view or a thumbnail); nothing else changes.
+    Status drawOnto(RasterSurface& target, Size size);
     // Copies the off-screen surface (a block of it when the sizes are positive) onto target.
     void pDraw(RasterSurface& target, std::int32_t xSrc = 0, std::int32_t ySrc = 0,
                std::int32_t widthSrc = 0, std::int32_t heightSrc = 0, std::int32_t xDst = 0,
@@ -108,6 +111,10 @@ class ProgressBar {
     // later ones as they were.
     Status load(PropertyStore& store);
 
+    // Whether a write changed what a save would store since the last clearDirty().
+    bool dirty() const { return dirty_; }
+    void clearDirty() { dirty_ = false; }
+
     // Termination; safe to call twice. Drawing goes to the own surface afterwards.
     void freeOffscreenSurface();
 
@@ -117,12 +124,24 @@ class ProgressBar {
     const Rect& textRect() const { return textRect_; }
 
   private:
-    // Draws the whole picture; throws Overflow (render.cpp) when the arithmetic leaves 32 bits.
-    void render();
+    // Draws the whole picture at the client size into the drawing surface, and then onto the
+    // own surface when asked; throws Overflow (render.cpp) when the arithmetic leaves 32 bits.
+    void render(Size client, bool copyToOwn);
+    template <typename Work>
+    Status guarded(Work&& work);
+    // Stores a saved property's new value; a different one makes the control dirty.
+    template <typename T>
+    void change(T& field, T value) {
+        if (!(field == value)) dirty_ = true;
+        field = std::move(value);
+    }
     void ensureOffscreenSurface(Size size);
     void createOffscreenSurface(Size size);
     void notify(std::string_view name) { site_.propertyChanged(name); }
 
+    // What the style surely paints over whole, which the background may leave out (only a
+    // speed-up; empty when unsure).
+    Rect styleCovers(std::int32_t w, std::int32_t h) const;
     void layoutClassicBar(std::int32_t w, std::int32_t h);
     void drawClassicFill(std::int32_t w, std::int32_t h);
     void drawBlockGaps(std::int32_t w, std::int32_t h);
@@ -153,6 +172,7 @@ class ProgressBar {
     PictureRef image_;
     FontRef font_;
 
+    bool dirty_ = false;
     bool usesOffscreen_ = false;  // set once an off-screen surface was found; never cleared
     std::unique_ptr<RasterSurface> offscreen_;
     Size offscreenSize_;

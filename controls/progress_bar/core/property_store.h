@@ -19,6 +19,7 @@ enum class Status {
     typeMismatch,    // a stored entry that cannot become the property's type
     storeFailed,     // the store itself could not read or write
     outOfMemory,
+    invalidPicture,  // a saved picture whose bytes do not hold what their headers say
 };
 
 // A stored value: nothing (an absent picture), a number, a boolean, text, a font or a picture.

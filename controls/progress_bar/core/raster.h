@@ -45,7 +45,8 @@ enum class Edge : std::uint32_t {
     bump = 9,         // raised outer line, sunken inner line
 };
 
-// Hatch patterns by the platform's values. Values outside 0-5 have no pattern.
+// Hatch patterns by the platform's values. Any other value fills solid in the line colour, as the
+// platform does for its solid style 6.
 enum HatchStyle : std::int16_t {
     kHatchHorizontal = 0,
     kHatchVertical = 1,
@@ -74,6 +75,9 @@ class RasterSurface {
 
     // The system colour of an index; black for an index the system does not know.
     virtual Rgb systemColor(std::int32_t index) const = 0;
+    // The smallest rectangle holding every pixel drawing can still change; nothing outside it
+    // needs drawing.
+    virtual Rect clipBox() const = 0;
 
     virtual void fill(const Rect& rect, Rgb color) = 0;
     // The one-pixel outline just inside the rectangle.
@@ -81,6 +85,18 @@ class RasterSurface {
     // A one-pixel line from (x1, y1) toward (x2, y2); the end point itself is not painted.
     virtual void line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
                       Rgb color) = 0;
+    // One-pixel columns side by side from column x rightward, each from row top to row
+    // bottom - 1, column i in colors[i]: a gradient's lines at once.
+    virtual void columns(std::int32_t x, std::int32_t top, std::int32_t bottom, const Rgb* colors,
+                         std::int32_t count) {
+        for (std::int32_t i = 0; i < count; ++i) line(x + i, top, x + i, bottom, colors[i]);
+    }
+    // Likewise rows one below the other from row y downward, each from column left to column
+    // right - 1, row i in colors[i].
+    virtual void rows(std::int32_t y, std::int32_t left, std::int32_t right, const Rgb* colors,
+                      std::int32_t count) {
+        for (std::int32_t i = 0; i < count; ++i) line(left, y + i, right, y + i, colors[i]);
+    }
     virtual void setPixel(std::int32_t x, std::int32_t y, Rgb color) = 0;
     // The edge around the rectangle, in the system's 3-D element colours.
     virtual void edge(const Rect& rect, Edge kind) = 0;
@@ -94,6 +110,13 @@ class RasterSurface {
     // The glyphs only, top-left at the rectangle's top-left, clipped to the rectangle.
     virtual void drawText(const FontObject* font, std::string_view text, const Rect& clip,
                           Rgb color) = 0;
+    // Called before a redraw paints the whole picture: a surface that others may draw on too
+    // settles their drawing first.
+    virtual void startPicture() {}
+    // A promise that drawing after the drawing to come paints this rectangle whole: the drawing
+    // to come may leave it out. An empty rectangle ends the promise. Only a speed-up: a surface
+    // may ignore it.
+    virtual void willCover(const Rect&) {}
     // Copies width x height pixels from (xSrc, ySrc) of the source to (xDst, yDst) here; nothing
     // when the source is a surface of another kind.
     virtual void copyFrom(const RasterSurface& source, std::int32_t xSrc, std::int32_t ySrc,

@@ -44,9 +44,10 @@ constexpr Color kCornerMid = 7829367;        // 119,119,119
 
 }  // namespace
 
-Status ProgressBar::drawProgressBar() {
+template <typename Work>
+Status ProgressBar::guarded(Work&& work) {
     try {
-        render();
+        work();
         return Status::ok;
     } catch (const Overflow&) {
         return Status::overflow;
@@ -55,12 +56,27 @@ Status ProgressBar::drawProgressBar() {
     }
 }
 
-void ProgressBar::render() {
+Status ProgressBar::drawProgressBar() {
+    return guarded([this] { render(site_.clientSize(hwnd_), true); });
+}
+
+Status ProgressBar::drawOnto(RasterSurface& target, Size size) {
+    RasterSurface* const own = drawing_;
+    drawing_ = &target;
+    const Status status = guarded([this, size] { render(size, false); });
+    drawing_ = own;
+    return status;
+}
+
+void ProgressBar::render(Size client, bool copyToOwn) {
+    drawing_->startPicture();
+    drawing_->willCover({});  // no promise left over from a redraw that ended early
     if (percent_ > 100) percent_ = 100;
-    const Size client = site_.clientSize(hwnd_);
     const std::int32_t w = client.width, h = client.height;
+    drawing_->willCover(styleCovers(w, h));
     fillRectColor(*drawing_, {0, 0, w, h},
                   scrolling_ == kScrollingMediaPlayer ? kBlackColor : kWhiteColor);
+    drawing_->willCover({});
     switch (scrolling_) {
         case kScrollingOfficeXP:
             drawOfficeXPStyle(w, h);
@@ -91,9 +107,30 @@ void ProgressBar::render() {
             break;
     }
     drawPercentText(w, h);
-    if (usesOffscreen_) {
+    if (copyToOwn && usesOffscreen_) {
         const Size size = site_.controlSize();
         pDraw(site_.ownSurface(), 0, 0, size.width, size.height, 0, 0);
+    }
+}
+
+Rect ProgressBar::styleCovers(std::int32_t w, std::int32_t h) const {
+    switch (scrolling_) {
+        case kScrollingQuill:  // the track: rows 2 .. H - 3, columns 2 .. W - 3
+            return h >= 5 ? Rect{2, 2, w - 2, h - 2} : Rect{};
+        case kScrollingMetallic: {  // the two tracks: rows 2 .. 2h, columns 2 .. W - 4
+            const std::int32_t half = near((h - 3) / 2.0);
+            return half >= 2 ? Rect{2, 2, w - 3, 2 * half + 1} : Rect{};
+        }
+        case kScrollingPastel: {  // the gradient: columns 2 .. 2 + n, rows 2 .. H - 4
+            const std::int32_t n = near(percent_ / 100.0 * (w - 4));
+            return n >= 0 ? Rect{2, 2, checked(std::int64_t{n} + 3), h - 3} : Rect{};
+        }
+        case kScrollingMediaPlayer: {  // the gradient: columns 2 .. 2 + n, rows 2 .. H - 3
+            const std::int32_t n = near(percent_ / 100.0 * (w - 5));
+            return n >= 0 ? Rect{2, 2, checked(std::int64_t{n} + 3), h - 2} : Rect{};
+        }
+        default:
+            return Rect{};
     }
 }
 
@@ -211,8 +248,11 @@ void ProgressBar::drawQuillStyle(std::int32_t w, std::int32_t h) {
     RasterSurface& s = *drawing_;
     frameRectColor(s, {0, 0, w, h}, lightenColor(color_, 10));
     barRect_.right = near(percent_ / 101.0 * w);
+    // The fill's rows 3 .. H - 3 cover the track from column 3 to the fill's end.
+    if (h >= 6 && barRect_.right > 3) s.willCover({3, 3, barRect_.right, h - 2});
     gradient(s, color_, lightenColor(color_, 100), 2, 2, std::int64_t{w} - 2, std::int64_t{h} - 5,
              false);
+    s.willCover({});
     gradient(s, lightenColor(color_, 250), color_, 3, 3, barRect_.right, std::int64_t{h} - 6,
              false);
     drawLine(s, barRect_.right, 2, barRect_.right, h - 2, lightenColor(color_, 25));
@@ -247,9 +287,12 @@ void ProgressBar::drawMetallicStyle(std::int32_t w, std::int32_t h) {
     RasterSurface& s = *drawing_;
     const std::int32_t half = near((h - 3) / 2.0);
     barRect_.right = near(percent_ / 100.0 * (w - 4));
+    // The fills' rows 2 .. 2h cover the tracks from column 2 to the fill's end.
+    if (half >= 2 && barRect_.right > 2) s.willCover({2, 2, barRect_.right, 2 * half + 1});
     gradient(s, kWhiteColor, kSilver, 2, 2, std::int64_t{w} - 3, half, false);
     gradient(s, blendColors(s, kSilver, kBlackColor, 255), kSilver, 2, half, std::int64_t{w} - 3,
              half, false);
+    s.willCover({});
     gradient(s, lightenColor(color_, 150), blendColors(s, color_, kBlackColor, 180), 2, 2,
              barRect_.right, half, false);
     gradient(s, blendColors(s, color_, kBlackColor, 190), color_, 2, half, barRect_.right, half,

@@ -59,12 +59,13 @@ int fontScale(const FontObject* font) {
     return own ? own->scale() : 1;
 }
 
-// Whether a hatch style paints (x, y) in the line colour; the 8 x 8 cell starts at the origin.
+// Whether a hatch style paints (x, y) in the line colour; the 8 x 8 cell starts at the origin,
+// its lines where the platform draws them.
 bool hatchPixel(std::int16_t style, std::int32_t x, std::int32_t y) {
     const int cx = x & 7;
     const int cy = y & 7;
-    const bool horizontal = cy == 0;
-    const bool vertical = cx == 0;
+    const bool horizontal = cy == 3;
+    const bool vertical = cx == 4;
     const bool forward = cx == cy;
     const bool backward = cx + cy == 7;
     switch (style) {
@@ -81,8 +82,27 @@ bool hatchPixel(std::int16_t style, std::int32_t x, std::int32_t y) {
         case kHatchDiagonalCross:
             return forward || backward;
         default:
-            return true;  // no pattern of that number: a solid fill, as "solid" promises
+            return true;  // no pattern of that number: solid, as the platform's style 6
     }
+}
+
+// Whether a pixel's three channels are equal: a grey, whose unused fourth byte may take the same
+// value, so that the system's memset (the fastest fill there is) can write it.
+bool grey(std::uint32_t pixel) {
+    return (pixel & 0xFF) == (pixel >> 8 & 0xFF) && (pixel & 0xFF) == (pixel >> 16 & 0xFF);
+}
+
+void fillSpan(std::uint32_t* at, std::size_t count, std::uint32_t pixel) {
+    if (grey(pixel)) {
+        std::memset(at, static_cast<int>(pixel & 0xFF), count * 4);
+        return;
+    }
+    // Sixteen pixels a step, which compilers turn into wide stores.
+    std::uint32_t block[16];
+    std::fill(block, block + 16, pixel);
+    std::size_t i = 0;
+    for (; i + 16 <= count; i += 16) std::memcpy(at + i, block, sizeof(block));
+    std::memcpy(at + i, block, (count - i) * 4);
 }
 
 // A rectangle from wide coordinates, each held to the 32-bit range.
@@ -116,10 +136,26 @@ const SystemColorTable& defaultSystemColors() {
 
 SoftwareSurface::SoftwareSurface(std::int32_t width, std::int32_t height,
                                  const SystemColorTable& systemColors)
-    : width_(std::max(width, 0)),
+    : own_(static_cast<std::size_t>(std::max(width, 0)) *
+               static_cast<std::size_t>(std::max(height, 0)),
+           toPixel(kWhite)),
+      pixels_(own_.data()),
+      width_(std::max(width, 0)),
       height_(std::max(height, 0)),
-      pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), kWhite),
       systemColors_(systemColors) {}
+
+SoftwareSurface::SoftwareSurface(std::uint32_t* pixels, std::int32_t width, std::int32_t height,
+                                 const SystemColorTable& systemColors)
+    : pixels_(pixels),
+      width_(pixels ? std::max(width, 0) : 0),
+      height_(pixels ? std::max(height, 0) : 0),
+      systemColors_(systemColors) {}
+
+std::vector<Rgb> SoftwareSurface::pixels() const {
+    std::vector<Rgb> result(pixels_, pixels_ + static_cast<std::size_t>(width_) * height_);
+    for (Rgb& p : result) p = toRgb(p);
+    return result;
+}
 
 Rgb SoftwareSurface::systemColor(std::int32_t index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= systemColors_.size()) return kBlack;
@@ -131,20 +167,71 @@ Rect SoftwareSurface::clipped(const Rect& rect) const {
             std::min(rect.bottom, height_)};
 }
 
+void SoftwareSurface::repeatRow(std::int32_t left, std::int32_t right, std::int32_t top,
+                                std::int32_t bottom) {
+    // A block copy of the finished row outpaces drawing each row again.
+    const auto bytes = static_cast<std::size_t>(right - left) * sizeof(std::uint32_t);
+    const std::uint32_t* first = row(top) + left;
+    for (std::int32_t y = top + 1; y < bottom; ++y) std::memcpy(row(y) + left, first, bytes);
+}
+
 void SoftwareSurface::fill(const Rect& rect, Rgb color) {
     const Rect r = clipped(rect);
     if (r.right <= r.left || r.bottom <= r.top) return;
-    const auto width = static_cast<std::size_t>(r.right - r.left);
-    Rgb* const first = pixels_.data() + index(r.left, r.top);
-    if (width == 1) {  // the gradients' one-pixel columns
-        for (std::int32_t y = r.top; y < r.bottom; ++y) first[(y - r.top) * width_] = color;
+    const Rect c = covered_;
+    if (c.left < r.right && c.right > r.left && c.top < r.bottom && c.bottom > r.top) {
+        // Around the covered part only: above, below, then left and right of it.
+        covered_ = Rect{};
+        fill({r.left, r.top, r.right, c.top}, color);
+        fill({r.left, c.bottom, r.right, r.bottom}, color);
+        fill({r.left, std::max(r.top, c.top), c.left, std::min(r.bottom, c.bottom)}, color);
+        fill({c.right, std::max(r.top, c.top), r.right, std::min(r.bottom, c.bottom)}, color);
+        covered_ = c;
         return;
     }
-    // One row filled, the others copied from it: a block copy outpaces a fill loop.
-    std::fill_n(first, width, color);
-    for (std::int32_t y = r.top + 1; y < r.bottom; ++y)
-        std::memcpy(first + static_cast<std::size_t>(y - r.top) * static_cast<std::size_t>(width_),
-                    first, width * sizeof(Rgb));
+    const std::uint32_t pixel = toPixel(color);
+    const auto width = static_cast<std::size_t>(r.right - r.left);
+    if (width < 16) {  // narrow: the block gaps, lines down the bar
+        std::uint32_t* at = row(r.top) + r.left;
+        for (std::int32_t y = r.top; y < r.bottom; ++y, at += width_)
+            for (std::size_t x = 0; x < width; ++x) at[x] = pixel;
+        return;
+    }
+    if (width == static_cast<std::size_t>(width_) && grey(pixel)) {  // the backgrounds
+        std::memset(row(r.top), static_cast<int>(pixel & 0xFF),
+                    width * static_cast<std::size_t>(r.bottom - r.top) * 4);
+        return;
+    }
+    fillSpan(row(r.top) + r.left, width, pixel);
+    repeatRow(r.left, r.right, r.top, r.bottom);
+}
+
+void SoftwareSurface::columns(std::int32_t x, std::int32_t top, std::int32_t bottom,
+                              const Rgb* colors, std::int32_t count) {
+    const Rect r = clipped(wideRect(x, top, std::int64_t{x} + count, bottom));
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    std::uint32_t* first = row(r.top);
+    for (std::int32_t c = r.left; c < r.right; ++c) first[c] = toPixel(colors[c - x]);
+    repeatRow(r.left, r.right, r.top, r.bottom);
+}
+
+void SoftwareSurface::rows(std::int32_t y, std::int32_t left, std::int32_t right, const Rgb* colors,
+                           std::int32_t count) {
+    const Rect r = clipped(wideRect(left, y, right, std::int64_t{y} + count));
+    for (std::int32_t at = r.top; at < r.bottom; ++at)
+        fillRow(at, r.left, r.right, toPixel(colors[at - y]));
+}
+
+void SoftwareSurface::fillRow(std::int32_t y, std::int32_t left, std::int32_t right,
+                              std::uint32_t pixel) {
+    if (y >= covered_.top && y < covered_.bottom && covered_.left < right &&
+        covered_.right > left) {
+        if (covered_.left > left) fillSpan(row(y) + left, covered_.left - left, pixel);
+        if (covered_.right < right)
+            fillSpan(row(y) + covered_.right, right - covered_.right, pixel);
+        return;
+    }
+    if (right > left) fillSpan(row(y) + left, static_cast<std::size_t>(right - left), pixel);
 }
 
 void SoftwareSurface::frame(const Rect& rect, Rgb color) {
@@ -183,7 +270,8 @@ void SoftwareSurface::line(std::int32_t x1, std::int32_t y1, std::int32_t x2, st
     std::int64_t err = dx + dy;
     while (x != x2 || y != y2) {
         if (x >= 0 && x < width_ && y >= 0 && y < height_)
-            pixels_[index(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))] = color;
+            pixels_[index(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))] =
+                toPixel(color);
         const std::int64_t e2 = 2 * err;
         if (e2 >= dy) {
             err += dy;
@@ -197,7 +285,7 @@ void SoftwareSurface::line(std::int32_t x1, std::int32_t y1, std::int32_t x2, st
 }
 
 void SoftwareSurface::setPixel(std::int32_t x, std::int32_t y, Rgb color) {
-    if (x >= 0 && x < width_ && y >= 0 && y < height_) pixels_[index(x, y)] = color;
+    if (x >= 0 && x < width_ && y >= 0 && y < height_) pixels_[index(x, y)] = toPixel(color);
 }
 
 void SoftwareSurface::edge(const Rect& rect, Edge kind) {
@@ -223,11 +311,22 @@ void SoftwareSurface::edge(const Rect& rect, Edge kind) {
 
 void SoftwareSurface::hatchFill(const Rect& rect, std::int16_t style, Rgb color, Rgb background) {
     const Rect r = clipped(rect);
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    const std::int32_t width = r.right - r.left;
+    // The pattern repeats every eight rows: those are drawn, the others copied from them.
     for (std::int32_t y = r.top; y < r.bottom; ++y) {
-        Rgb cell[8];  // one row of the 8 x 8 pattern
-        for (int x = 0; x < 8; ++x) cell[x] = hatchPixel(style, x, y) ? color : background;
-        Rgb* row = pixels_.data() + index(0, y);
-        for (std::int32_t x = r.left; x < r.right; ++x) row[x] = cell[x & 7];
+        std::uint32_t* line = row(y) + r.left;
+        if (y >= r.top + 8) {
+            std::memcpy(line, row(y - 8) + r.left, static_cast<std::size_t>(width) * 4);
+            continue;
+        }
+        // The first eight pixels of the row, then the row doubled until it is whole.
+        const std::int32_t cell = std::min(width, 8);
+        for (std::int32_t x = 0; x < cell; ++x)
+            line[x] = toPixel(hatchPixel(style, r.left + x, y) ? color : background);
+        for (std::int32_t done = cell; done < width; done *= 2)
+            std::memcpy(line + done, line,
+                        static_cast<std::size_t>(std::min(done, width - done)) * 4);
     }
 }
 
@@ -238,11 +337,16 @@ void SoftwareSurface::patternFill(const Rect& rect, const PictureObject& picture
     if (r.right <= r.left) return;
     const std::int32_t firstColumn = positiveModulo(r.left, bitmap->width());
     for (std::int32_t y = r.top; y < r.bottom; ++y) {
+        std::uint32_t* line = row(y);
+        if (y >= r.top + bitmap->height()) {  // the picture's row was drawn already
+            std::memcpy(line + r.left, row(y - bitmap->height()) + r.left,
+                        static_cast<std::size_t>(r.right - r.left) * 4);
+            continue;
+        }
         const std::int32_t sy = positiveModulo(y, bitmap->height());
-        Rgb* row = pixels_.data() + index(0, y);
         std::int32_t sx = firstColumn;
         for (std::int32_t x = r.left; x < r.right; ++x) {
-            row[x] = bitmap->pixel(sx, sy);
+            line[x] = toPixel(bitmap->pixel(sx, sy));
             if (++sx == bitmap->width()) sx = 0;
         }
     }
@@ -257,6 +361,7 @@ void SoftwareSurface::drawText(const FontObject* font, std::string_view text, co
                                Rgb color) {
     const int scale = fontScale(font);
     const Rect r = clipped(clip);
+    const std::uint32_t pixel = toPixel(color);
     std::int64_t left = clip.left;
     for (const char ch : text) {
         const Glyph& glyph = glyphFor(ch);
@@ -269,7 +374,7 @@ void SoftwareSurface::drawText(const FontObject* font, std::string_view text, co
                     for (std::int64_t x = x0; x < x0 + scale; ++x)
                         if (x >= r.left && x < r.right && y >= r.top && y < r.bottom)
                             pixels_[index(static_cast<std::int32_t>(x),
-                                          static_cast<std::int32_t>(y))] = color;
+                                          static_cast<std::int32_t>(y))] = pixel;
             }
         }
         left += static_cast<std::int64_t>(kCellWidth) * scale;
@@ -290,27 +395,23 @@ void SoftwareSurface::copyFrom(const RasterSurface& source, std::int32_t xSrc, s
     const std::int64_t bottom =
         std::min<std::int64_t>({std::int64_t{ySrc} + height, from->height_, height_ - shiftY});
     if (right <= left || bottom <= top) return;
-    const auto count = static_cast<std::ptrdiff_t>(right - left);
-    const auto rowAt = [](const SoftwareSurface& s, std::int64_t x, std::int64_t y) {
-        return static_cast<std::ptrdiff_t>(
-            s.index(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)));
+    const auto count = static_cast<std::size_t>(right - left);
+    const auto at = [](const SoftwareSurface& s, std::int64_t x, std::int64_t y) {
+        return s.pixels_ + s.index(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
     };
-    if (from != this) {
-        for (std::int64_t y = top; y < bottom; ++y)
-            std::copy_n(from->pixels_.begin() + rowAt(*from, left, y), count,
-                        pixels_.begin() + rowAt(*this, left + shiftX, y + shiftY));
+    if (from != this && count == static_cast<std::size_t>(width_) && from->width_ == width_) {
+        // Whole rows of equally wide surfaces: one block.
+        std::memcpy(at(*this, left + shiftX, top + shiftY), at(*from, left, top),
+                    count * static_cast<std::size_t>(bottom - top) * 4);
         return;
     }
-    // Within one surface the block may overlap itself: copy it out first.
-    std::vector<Rgb> block;
-    block.reserve(static_cast<std::size_t>(count * (bottom - top)));
-    for (std::int64_t y = top; y < bottom; ++y) {
-        const auto at = pixels_.begin() + rowAt(*this, left, y);
-        block.insert(block.end(), at, at + count);
+    // Within one surface the block may overlap itself: rows go in the order that reads each
+    // before it is written, and memmove minds the columns.
+    const bool upward = from == this && shiftY > 0;
+    for (std::int64_t i = 0; i < bottom - top; ++i) {
+        const std::int64_t y = upward ? bottom - 1 - i : top + i;
+        std::memmove(at(*this, left + shiftX, y + shiftY), at(*from, left, y), count * 4);
     }
-    for (std::int64_t y = top; y < bottom; ++y)
-        std::copy_n(block.begin() + (y - top) * count, count,
-                    pixels_.begin() + rowAt(*this, left + shiftX, y + shiftY));
 }
 
 }  // namespace gaugekit

@@ -58,6 +58,19 @@ Rgb GdiSurface::systemColor(std::int32_t index) const {
     return GetSysColor(index);
 }
 
+Rect GdiSurface::clipBox() const {
+    RECT box{};
+    switch (GetClipBox(dc_, &box)) {
+        case ERROR:  // no box to tell (a metafile): anything may still change
+            return Rect{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX};
+        case NULLREGION:
+            return Rect{};
+        default:
+            // In logical units, widened by one in case a mapping mode rounded the box inward.
+            return Rect{box.left - 1, box.top - 1, box.right + 1, box.bottom + 1};
+    }
+}
+
 void GdiSurface::fill(const Rect& rect, Rgb color) {
     if (empty(rect)) return;
     const win::Brush brush(CreateSolidBrush(color));
@@ -96,8 +109,8 @@ void GdiSurface::hatchFill(const Rect& rect, std::int16_t style, Rgb color, Rgb 
     if (empty(rect)) return;
     const RECT r = toRect(rect);
     if (style < kHatchHorizontal || style > kHatchDiagonalCross) {
-        // No pattern: only the gaps' colour shows.
-        fill(rect, background);
+        // No pattern of that number: solid, as the system paints its style 6.
+        fill(rect, color);
         return;
     }
     const win::Brush brush(CreateHatchBrush(style, color));
@@ -158,34 +171,128 @@ void GdiSurface::copyFrom(const RasterSurface& source, std::int32_t xSrc, std::i
     BitBlt(dc_, xDst, yDst, width, height, gdi->dc(), xSrc, ySrc, SRCCOPY);
 }
 
-std::unique_ptr<OffscreenSurface> OffscreenSurface::create(Size size) {
+bool isDeviceContext(HDC dc, bool metafiles) {
+    switch (GetObjectType(dc)) {
+        case OBJ_DC:
+        case OBJ_MEMDC:
+            return true;
+        case OBJ_METADC:
+        case OBJ_ENHMETADC:
+            return metafiles;
+        default:
+            return false;
+    }
+}
+
+std::unique_ptr<DibSurface> DibSurface::create(Size size) {
     if (size.width <= 0 || size.height <= 0) return nullptr;
-    const HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
-    if (!display) return nullptr;
-    win::MemoryDc memory(CreateCompatibleDC(display));
-    win::Bitmap bitmap(CreateCompatibleBitmap(display, size.width, size.height));
-    DeleteDC(display);
-    if (!memory || !bitmap) return nullptr;
+    win::MemoryDc memory(CreateCompatibleDC(nullptr));
+    if (!memory) return nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = size.width;
+    info.bmiHeader.biHeight = -size.height;  // top row first, as the software surface has them
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    win::Bitmap bitmap(CreateDIBSection(memory.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!bitmap || !bits) return nullptr;
     const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
     if (!previous || previous == HGDI_ERROR) return nullptr;
     try {
-        return std::unique_ptr<OffscreenSurface>(
-            new OffscreenSurface(std::move(memory), std::move(bitmap), previous));
+        return std::unique_ptr<DibSurface>(new DibSurface(std::move(memory), std::move(bitmap),
+                                                          previous,
+                                                          static_cast<std::uint32_t*>(bits), size));
     } catch (...) {
         SelectObject(memory.get(), previous);
         return nullptr;
     }
 }
 
-OffscreenSurface::OffscreenSurface(win::MemoryDc dc, win::Bitmap bitmap, HGDIOBJ previous)
+DibSurface::DibSurface(win::MemoryDc dc, win::Bitmap bitmap, HGDIOBJ previous, std::uint32_t* bits,
+                       Size size)
     : GdiSurface(dc.get()),
       memory_(std::move(dc)),
       bitmap_(std::move(bitmap)),
-      previous_(previous) {}
+      previous_(previous),
+      pixels_(bits, size.width, size.height) {}
 
-OffscreenSurface::~OffscreenSurface() {
-    // The bitmap can only be deleted once it is no longer selected.
+DibSurface::~DibSurface() {
+    // The bitmap and the font can only be deleted once they are no longer selected.
     SelectObject(memory_.get(), previous_);
+    if (firstFont_) SelectObject(memory_.get(), firstFont_);
+}
+
+void DibSurface::selectFont(const FontObject* font) {
+    LOGFONTW description{};
+    const HFONT handle = fontHandle(font);
+    if (!handle || !GetObjectW(handle, sizeof(description), &description)) {
+        if (firstFont_ && font_) SelectObject(dc(), firstFont_);
+        font_.reset();
+        return;
+    }
+    if (font_ && memcmp(&description, &fontDescription_, sizeof(description)) == 0) return;
+    win::Font copy(CreateFontIndirectW(&description));
+    if (!copy) return;
+    const HGDIOBJ displaced = SelectObject(dc(), copy.get());
+    if (!firstFont_) firstFont_ = displaced;
+    font_ = std::move(copy);
+    fontDescription_ = description;
+}
+
+Size DibSurface::measureText(const FontObject* font, std::string_view text) {
+    selectFont(font);
+    return GdiSurface::measureText(nullptr, text);  // in the font now selected
+}
+
+SoftwareSurface& DibSurface::pixels() {
+    // GDI may batch its drawing: it must be on the pixels before they are written directly.
+    if (gdiPending_) {
+        GdiFlush();
+        gdiPending_ = false;
+    }
+    return pixels_;
+}
+
+void DibSurface::startPicture() {
+    // The host may have drawn on this context (its handle is the hdc property).
+    GdiFlush();
+    gdiPending_ = false;
+}
+
+void DibSurface::line(std::int32_t x1, std::int32_t y1, std::int32_t x2, std::int32_t y2,
+                      Rgb color) {
+    if (x1 == x2 || y1 == y2) {
+        pixels().line(x1, y1, x2, y2, color);
+        return;
+    }
+    GdiSurface::line(x1, y1, x2, y2, color);  // a slanted line: GDI's own pixels
+    gdiPending_ = true;
+}
+
+void DibSurface::edge(const Rect& rect, Edge kind) {
+    GdiSurface::edge(rect, kind);
+    gdiPending_ = true;
+}
+
+void DibSurface::patternFill(const Rect& rect, const PictureObject& picture) {
+    GdiSurface::patternFill(rect, picture);
+    gdiPending_ = true;
+}
+
+void DibSurface::drawText(const FontObject* font, std::string_view text, const Rect& clip,
+                          Rgb color) {
+    selectFont(font);
+    GdiSurface::drawText(nullptr, text, clip, color);
+    gdiPending_ = true;
+}
+
+void DibSurface::copyFrom(const RasterSurface& source, std::int32_t xSrc, std::int32_t ySrc,
+                          std::int32_t width, std::int32_t height, std::int32_t xDst,
+                          std::int32_t yDst) {
+    GdiSurface::copyFrom(source, xSrc, ySrc, width, height, xDst, yDst);
+    gdiPending_ = true;
 }
 
 bool readPixels(HDC dc, HBITMAP bitmap, int width, int height, std::uint32_t* out) {

@@ -73,8 +73,19 @@ LRESULT XpProgressBar::onMessage(HWND window, UINT message, WPARAM wParam, LPARA
         case WM_SIZE:
             extent_ = Size{LOWORD(lParam), HIWORD(lParam)};
             bar_->selectSurface();
+            // A window that only shrank gets no paint of its own: the picture would go stale.
+            InvalidateRect(window, nullptr, FALSE);
             return 0;
+        case WM_GETOBJECT:
+            if (static_cast<LONG>(lParam) == OBJID_CLIENT) {
+                if (!accessible_) accessible_ = Accessible::create(window, *bar_);
+                if (accessible_)
+                    return LresultFromObject(IID_IAccessible, wParam,
+                                             static_cast<IAccessible*>(accessible_.get()));
+            }
+            return DefWindowProcW(window, message, wParam, lParam);
         case WM_DESTROY:
+            forgetAccessible();
             own_.attach(nullptr);
             windowDc_ = nullptr;
             return 0;
@@ -147,7 +158,7 @@ STDMETHODIMP XpProgressBar::SetHostNames(LPCOLESTR, LPCOLESTR) {
 
 STDMETHODIMP XpProgressBar::Close(DWORD saveOption) {
     InPlaceDeactivate();
-    if (dirty_ && clientSite_ &&
+    if (bar_->dirty() && clientSite_ &&
         (saveOption == OLECLOSE_SAVEIFDIRTY || saveOption == OLECLOSE_PROMPTSAVE))
         clientSite_->SaveObject();
     if (adviseHolder_) adviseHolder_->SendOnClose();
@@ -355,11 +366,19 @@ STDMETHODIMP XpProgressBar::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC
                                  LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
                                  ULONG_PTR) {
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
-    if (!dc || !bounds) return E_INVALIDARG;
-    const HRESULT hr = toHresult(bar_->drawProgressBar());
+    if (!bounds || !isDeviceContext(dc, true)) return E_INVALIDARG;
+    // The bar at the container's rectangle, whether or not the control has a window of its own
+    // (design views, printing, thumbnails): drawn apart, then copied in one transfer.
+    const std::int64_t width = std::int64_t{bounds->right} - bounds->left;
+    const std::int64_t height = std::int64_t{bounds->bottom} - bounds->top;
+    if (width <= 0 || height <= 0) return S_OK;
+    if (width > INT32_MAX || height > INT32_MAX) return E_INVALIDARG;
+    const Size size{static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+    const auto picture = DibSurface::create(size);
+    if (!picture) return E_OUTOFMEMORY;
+    const HRESULT hr = toHresult(bar_->drawOnto(*picture, size));
     GdiSurface target(dc);
-    bar_->pDraw(target, 0, 0, bounds->right - bounds->left, bounds->bottom - bounds->top,
-                bounds->left, bounds->top);
+    target.copyFrom(*picture, 0, 0, size.width, size.height, bounds->left, bounds->top);
     return hr;
 }
 

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "gdi_surface.h"
+#include "picture_bytes.h"
 #include "win32/handles.h"
 
 namespace gaugekit {
@@ -91,6 +92,17 @@ Status get(IStream* stream, void* data, ULONG size) {
                                                                     : Status::storeFailed;
 }
 
+// The bytes left to read, or the most there could be when the stream cannot tell.
+std::uint64_t remaining(IStream* stream) {
+    LARGE_INTEGER none{};
+    ULARGE_INTEGER at{};
+    STATSTG stat{};
+    if (FAILED(stream->Seek(none, STREAM_SEEK_CUR, &at)) ||
+        FAILED(stream->Stat(&stat, STATFLAG_NONAME)) || stat.cbSize.QuadPart < at.QuadPart)
+        return UINT64_MAX;
+    return stat.cbSize.QuadPart - at.QuadPart;
+}
+
 template <typename T>
 Status putValue(IStream* stream, T value) {
     return put(stream, &value, sizeof(value));
@@ -148,10 +160,14 @@ Status putBitmap(IStream* stream, HBITMAP bitmap) {
 Status getBitmap(IStream* stream, PropertyValue& value) {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    if (getValue(stream, width) != Status::ok || getValue(stream, height) != Status::ok ||
-        width <= 0 || height <= 0 ||
-        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels)
+    if (getValue(stream, width) != Status::ok || getValue(stream, height) != Status::ok)
         return Status::storeFailed;
+    // Sizes the bytes cannot hold are damage: refused before anything is allocated.
+    if (width <= 0 || height <= 0 ||
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels ||
+        static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) * 4 >
+            remaining(stream))
+        return Status::invalidPicture;
     std::vector<std::uint32_t> pixels;
     try {
         pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
@@ -224,6 +240,54 @@ Status putEntry(IStream* stream, const std::string& key, const PropertyValue& va
     return putValue(stream, kNone);
 }
 
+// A standard font or picture as its class and its own saved bytes. Only those two classes are
+// created: a stream naming any other would have the host load whatever that class is. A
+// picture's bytes are checked against their headers before the system's loader sees them.
+Status getObject(IStream* stream, REFCLSID expected, PropertyValue& value) {
+    CLSID clsid{};
+    if (const Status s = getValue(stream, clsid); s != Status::ok) return s;
+    const bool picture = IsEqualCLSID(expected, CLSID_StdPicture) != FALSE;
+    if (!IsEqualCLSID(clsid, expected))
+        return picture ? Status::invalidPicture : Status::typeMismatch;
+    win::ComPtr<IStream> checked;
+    if (picture) {
+        // "lt", the byte count, then the picture file's image.
+        std::uint32_t magic = 0, size = 0;
+        if (getValue(stream, magic) != Status::ok || getValue(stream, size) != Status::ok)
+            return Status::storeFailed;
+        if (magic != 0x746C || size > remaining(stream) || size > kMaxText * 1024)
+            return Status::invalidPicture;
+        std::vector<std::uint8_t> bytes;
+        try {
+            bytes.resize(size);
+        } catch (const std::bad_alloc&) {
+            return Status::outOfMemory;
+        }
+        if (const Status s = get(stream, bytes.data(), size); s != Status::ok) return s;
+        if (!pictureBytesConsistent(bytes.data(), bytes.size())) return Status::invalidPicture;
+        if (FAILED(CreateStreamOnHGlobal(nullptr, TRUE, checked.put())) ||
+            put(checked.get(), &clsid, sizeof(clsid)) != Status::ok ||
+            putValue(checked.get(), magic) != Status::ok ||
+            putValue(checked.get(), size) != Status::ok ||
+            put(checked.get(), bytes.data(), size) != Status::ok)
+            return Status::outOfMemory;
+        checked->Seek(LARGE_INTEGER{}, STREAM_SEEK_SET, nullptr);
+    } else {
+        // The font reads a bounded record of its own after its class.
+        LARGE_INTEGER back{};
+        back.QuadPart = -static_cast<LONGLONG>(sizeof(clsid));
+        if (FAILED(stream->Seek(back, STREAM_SEEK_CUR, nullptr))) return Status::storeFailed;
+    }
+    win::ComPtr<IUnknown> object;
+    if (FAILED(OleLoadFromStream(checked ? checked.get() : stream, IID_IUnknown,
+                                 reinterpret_cast<void**>(object.put()))))
+        return picture ? Status::invalidPicture : Status::storeFailed;
+    const Status s = fromObject(object.get(), value);
+    if (s == Status::ok && picture != std::holds_alternative<PictureRef>(value))
+        return Status::typeMismatch;
+    return s;
+}
+
 Status getEntry(IStream* stream, std::string& key, PropertyValue& value) {
     if (const Status s = getText(stream, key); s != Status::ok) return s;
     Tag tag = kNone;
@@ -259,18 +323,9 @@ Status getEntry(IStream* stream, std::string& key, PropertyValue& value) {
         case kBitmap:
             return getBitmap(stream, value);
         case kFont:
-        case kPicture: {
-            win::ComPtr<IUnknown> object;
-            const HRESULT hr =
-                OleLoadFromStream(stream, IID_IUnknown, reinterpret_cast<void**>(object.put()));
-            if (hr == REGDB_E_CLASSNOTREG || hr == E_NOINTERFACE) return Status::typeMismatch;
-            if (FAILED(hr)) return Status::storeFailed;
-            const Status s = fromObject(object.get(), value);
-            // A font record must hold a font, a picture record a picture.
-            if (s == Status::ok && (tag == kFont) != std::holds_alternative<FontRef>(value))
-                return Status::typeMismatch;
-            return s;
-        }
+            return getObject(stream, CLSID_StdFont, value);
+        case kPicture:
+            return getObject(stream, CLSID_StdPicture, value);
     }
     return Status::storeFailed;
 }
@@ -386,6 +441,7 @@ Status StreamStore::write(std::string_view key, const PropertyValue& value, cons
 
 Status StreamStore::read(std::string_view key, const PropertyValue& defaultValue,
                          PropertyValue& value) {
+    if (failed_ != Status::ok && key == failedKey_) return failed_;
     for (const auto& [name, stored] : entries_) {
         if (name != key) continue;
         value = stored;
@@ -415,17 +471,28 @@ Status StreamStore::loadFrom(IStream* stream) {
         getValue(stream, count) != Status::ok || count > 256)
         return Status::storeFailed;
     std::vector<std::pair<std::string, PropertyValue>> entries;
+    std::string failedKey;
+    Status failed = Status::ok;
     try {
         for (std::uint32_t i = 0; i < count; ++i) {
             std::string key;
             PropertyValue value;
-            if (const Status s = getEntry(stream, key, value); s != Status::ok) return s;
+            if (const Status s = getEntry(stream, key, value); s != Status::ok) {
+                // A damaged picture fails its own entry, where the load stops; damage anywhere
+                // else fails the whole record.
+                if (s != Status::invalidPicture) return s;
+                failedKey = std::move(key);
+                failed = s;
+                break;
+            }
             entries.emplace_back(std::move(key), std::move(value));
         }
     } catch (const std::bad_alloc&) {
         return Status::outOfMemory;
     }
     entries_ = std::move(entries);
+    failedKey_ = std::move(failedKey);
+    failed_ = failed;
     return Status::ok;
 }
 

@@ -45,11 +45,15 @@ class StreamStore : public PropertyStore {
                 PropertyValue& value) override;
 
     Status saveTo(IStream* stream) const;
-    // Replaces the entries with those of the stream; a damaged record fails the whole load.
+    // Replaces the entries with those of the stream. A damaged record fails the whole load; a
+    // damaged picture only its entry, whose read then fails (and the entries after it are not
+    // read from the stream).
     Status loadFrom(IStream* stream);
 
   private:
     std::vector<std::pair<std::string, PropertyValue>> entries_;
+    std::string failedKey_;
+    Status failed_ = Status::ok;
 };
 
 }  // namespace gaugekit

@@ -34,6 +34,8 @@ HRESULT toHresult(Status status) {
             return E_FAIL;
         case Status::outOfMemory:
             return E_OUTOFMEMORY;
+        case Status::invalidPicture:
+            return CTL_E_INVALIDPICTURE;
     }
     return E_FAIL;
 }
@@ -122,6 +124,29 @@ HRESULT pointAtVariables(const DISPPARAMS& params, std::vector<VARIANT>& args, U
             arg.plVal = &variable->lVal;
     }
     return S_OK;
+}
+
+// The object a property write passes: a dispatch or unknown pointer, by value or by reference,
+// or in a variant passed by reference; null for Nothing. Other arguments hold no object.
+bool objectOf(const VARIANT& argument, IUnknown*& object) {
+    const VARIANT* v = &argument;
+    if (v->vt == (VT_VARIANT | VT_BYREF)) {
+        if (!v->pvarVal) return false;
+        v = v->pvarVal;
+    }
+    switch (v->vt) {
+        case VT_DISPATCH:
+        case VT_UNKNOWN:
+            object = v->punkVal;
+            return true;
+        case VT_DISPATCH | VT_BYREF:
+        case VT_UNKNOWN | VT_BYREF:
+            if (!v->ppunkVal) return false;
+            object = *v->ppunkVal;
+            return true;
+        default:
+            return false;
+    }
 }
 
 void addReference(IConnectionPoint* point) {
@@ -309,6 +334,7 @@ XpProgressBar::XpProgressBar() {
 
 XpProgressBar::~XpProgressBar() {
     if (window_) DestroyWindow(window_);
+    forgetAccessible();
     bar_.reset();  // termination frees the off-screen surface
     --ModuleCounts::objects;
 }
@@ -401,8 +427,20 @@ STDMETHODIMP XpProgressBar::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     if (params->cNamedArgs > params->cArgs ||
         (params->cNamedArgs > 0 && !params->rgdispidNamedArgs))
         return E_INVALIDARG;
+    // A reference to nothing would be read by the runtime's conversions.
+    for (UINT i = 0; i < params->cArgs; ++i) {
+        const VARIANT& arg = params->rgvarg[i];
+        if ((arg.vt & VT_BYREF) && !arg.byref) {
+            if (argError) *argError = i;
+            return DISP_E_TYPEMISMATCH;
+        }
+    }
     HRESULT hr = checkArguments(typeInfo_.get(), id, flags, *params);
     if (FAILED(hr)) return hr;
+    const bool objectWrite =
+        (id == kIdFont && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) ||
+        (id == kIdImage && (flags & DISPATCH_PROPERTYPUTREF));
+    if (objectWrite && params->cArgs == 1) return putObject(id, params->rgvarg[0], argError);
     std::vector<VARIANT> args;
     DISPPARAMS pointed = *params;
     if (id == kIdDrawGradient && params->cArgs > 0) {
@@ -417,6 +455,31 @@ STDMETHODIMP XpProgressBar::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     }
     return DispInvoke(static_cast<_XP_ProgressBar*>(this), typeInfo_.get(), id, flags, params,
                       result, exception, argError);
+}
+
+HRESULT XpProgressBar::putObject(DISPID id, const VARIANT& argument, UINT* argError) {
+    // Converted here rather than by the runtime's dispatcher, which keeps a reference to an
+    // argument of the wrong kind when the conversion fails.
+    IUnknown* object = nullptr;
+    if (!objectOf(argument, object)) {
+        if (argError) *argError = 0;
+        return DISP_E_TYPEMISMATCH;
+    }
+    HRESULT hr = S_OK;
+    if (id == kIdFont) {
+        win::ComPtr<IFontDisp> font;
+        if (object)
+            hr = object->QueryInterface(IID_IFontDisp, reinterpret_cast<void**>(font.put()));
+        if (SUCCEEDED(hr)) hr = putref_Font(font.get());
+    } else {
+        win::ComPtr<IPictureDisp> picture;
+        if (object)
+            hr = object->QueryInterface(IID_IPictureDisp, reinterpret_cast<void**>(picture.put()));
+        if (SUCCEEDED(hr)) hr = putref_Image(picture.get());
+    }
+    if (hr == E_NOINTERFACE) hr = DISP_E_TYPEMISMATCH;
+    if (hr == DISP_E_TYPEMISMATCH && argError) *argError = 0;
+    return hr;
 }
 
 STDMETHODIMP XpProgressBar::EnumConnectionPoints(IEnumConnectionPoints** points) {
@@ -471,7 +534,7 @@ STDMETHODIMP XpProgressBar::GetClassID(CLSID* clsid) {
 }
 
 STDMETHODIMP XpProgressBar::IsDirty() {
-    return dirty_ ? S_OK : S_FALSE;
+    return bar_->dirty() ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP XpProgressBar::InitNew() {
@@ -484,8 +547,10 @@ STDMETHODIMP XpProgressBar::Load(IStream* stream) {
     StreamStore store;
     const Status read = store.loadFrom(stream);
     if (read != Status::ok) return read == Status::storeFailed ? STG_E_READFAULT : toHresult(read);
+    const std::int32_t before = bar_->percent();
     const HRESULT hr = toHresult(bar_->load(store));
-    if (SUCCEEDED(hr)) dirty_ = false;
+    if (SUCCEEDED(hr)) bar_->clearDirty();
+    announcePosition(before);
     return hr;
 }
 
@@ -496,7 +561,7 @@ STDMETHODIMP XpProgressBar::Save(IStream* stream, BOOL clearDirty) {
     if (status == Status::ok) status = store.saveTo(stream);
     if (status != Status::ok)
         return status == Status::storeFailed ? STG_E_CANTSAVE : toHresult(status);
-    if (clearDirty) dirty_ = false;
+    if (clearDirty) bar_->clearDirty();
     return S_OK;
 }
 
@@ -518,9 +583,11 @@ STDMETHODIMP XpProgressBar::GetSizeMax(ULARGE_INTEGER* size) {
 STDMETHODIMP XpProgressBar::Load(IPropertyBag* bag, IErrorLog* log) {
     if (!bag) return E_POINTER;
     PropertyBagStore store(bag, log);
+    const std::int32_t before = bar_->percent();
     const Status status = bar_->load(store);
+    announcePosition(before);
     if (status == Status::storeFailed) return E_FAIL;
-    if (status == Status::ok) dirty_ = false;
+    if (status == Status::ok) bar_->clearDirty();
     return toHresult(status);
 }
 
@@ -529,7 +596,7 @@ STDMETHODIMP XpProgressBar::Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAl
     PropertyBagStore store(bag, nullptr, saveAll != FALSE);
     const Status status = bar_->save(store);
     if (status != Status::ok) return toHresult(status);
-    if (clearDirty) dirty_ = false;
+    if (clearDirty) bar_->clearDirty();
     return S_OK;
 }
 
@@ -539,6 +606,7 @@ STDMETHODIMP XpProgressBar::DrawProgressBar() {
 
 STDMETHODIMP XpProgressBar::DrawLine(LONG X, LONG Y, LONG Width, LONG Height, LONG cHdc,
                                      LONG Color) {
+    if (!isDeviceContext(handleFromLong<HDC>(cHdc), false)) return CTL_E_ILLEGALFUNCTIONCALL;
     GdiSurface target(handleFromLong<HDC>(cHdc));
     drawLine(target, X, Y, Width, Height, Color);
     return S_OK;
@@ -547,6 +615,7 @@ STDMETHODIMP XpProgressBar::DrawLine(LONG X, LONG Y, LONG Width, LONG Height, LO
 STDMETHODIMP XpProgressBar::DrawGradient(LONG* lEndColor, LONG* lStartcolor, LONG X, LONG Y,
                                          LONG X2, LONG Y2, LONG hdc, VARIANT_BOOL* bH) {
     if (!lEndColor || !lStartcolor) return E_POINTER;
+    if (!isDeviceContext(handleFromLong<HDC>(hdc), false)) return CTL_E_ILLEGALFUNCTIONCALL;
     GdiSurface target(handleFromLong<HDC>(hdc));
     Color endColor = *lEndColor;
     Color startColor = *lStartcolor;
@@ -558,6 +627,7 @@ STDMETHODIMP XpProgressBar::DrawGradient(LONG* lEndColor, LONG* lStartcolor, LON
 
 STDMETHODIMP XpProgressBar::pDraw(LONG hdc, LONG xSrc, LONG ySrc, LONG WidthSrc, LONG HeightSrc,
                                   LONG xDst, LONG yDst) {
+    if (!isDeviceContext(handleFromLong<HDC>(hdc), false)) return CTL_E_ILLEGALFUNCTIONCALL;
     GdiSurface target(handleFromLong<HDC>(hdc));
     bar_->pDraw(target, xSrc, ySrc, WidthSrc, HeightSrc, xDst, yDst);
     return S_OK;
@@ -715,7 +785,21 @@ STDMETHODIMP XpProgressBar::get_Value(LONG* cValue) {
 }
 
 STDMETHODIMP XpProgressBar::put_Value(LONG cValue) {
-    return toHresult(bar_->setValue(cValue));
+    const std::int32_t before = bar_->percent();
+    const HRESULT hr = toHresult(bar_->setValue(cValue));
+    announcePosition(before);
+    return hr;
+}
+
+void XpProgressBar::announcePosition(std::int32_t before) {
+    if (window_ && bar_->percent() != before)
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window_, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void XpProgressBar::forgetAccessible() {
+    if (!accessible_) return;
+    accessible_->detach();
+    accessible_.reset();
 }
 
 Size XpProgressBar::clientSize(std::intptr_t window) {
@@ -725,7 +809,7 @@ Size XpProgressBar::clientSize(std::intptr_t window) {
 }
 
 std::unique_ptr<RasterSurface> XpProgressBar::createOffscreenSurface(Size size) {
-    return OffscreenSurface::create(size);
+    return DibSurface::create(size);
 }
 
 FontRef XpProgressBar::newStandardFont() {
@@ -749,7 +833,6 @@ FontRef XpProgressBar::newStandardFont() {
 }
 
 void XpProgressBar::propertyChanged(std::string_view name) {
-    dirty_ = true;
     const struct {
         std::string_view name;
         DISPID id;

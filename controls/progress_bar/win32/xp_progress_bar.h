@@ -12,6 +12,7 @@
 #include <optional>
 #include <vector>
 
+#include "accessible.h"
 #include "gaugekit_idl.h"
 #include "gdi_surface.h"
 #include "progress_bar.h"
@@ -228,14 +229,17 @@ class XpProgressBar final : public _XP_ProgressBar,
     STDMETHODIMP get_Value(LONG* cValue) override;
     STDMETHODIMP put_Value(LONG cValue) override;
 
-    // Whether a property changed since the container last saved.
-    bool dirty() const { return dirty_; }
-
   private:
     friend LRESULT CALLBACK controlWindowProc(HWND, UINT, WPARAM, LPARAM);
     XpProgressBar();
     // Creates the own window in the container's and tells the site; S_OK when already active.
     HRESULT inPlaceActivate();
+    // A write of Font or Image through Invoke, with the argument converted here.
+    HRESULT putObject(DISPID id, const VARIANT& argument, UINT* argError);
+    // Tells screen readers that the position moved, when it did.
+    void announcePosition(std::int32_t before);
+    // Lets go of the accessible object of a window that is going.
+    void forgetAccessible();
     LRESULT onMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     ~XpProgressBar();
     XpProgressBar(const XpProgressBar&) = delete;
@@ -263,10 +267,10 @@ class XpProgressBar final : public _XP_ProgressBar,
     GdiSurface own_;
     HWND window_ = nullptr;
     Size extent_{200, 66};  // a new instance's size in pixels
-    bool dirty_ = false;
     ConnectionPoint propertySinks_{*this, IID_IPropertyNotifySink};
     ConnectionPoint eventSinks_{*this, DIID___XP_ProgressBar};
     std::optional<ProgressBar> bar_;
+    win::ComPtr<Accessible> accessible_;  // made when a screen reader first asks
 };
 
 }  // namespace gaugekit

@@ -84,49 +84,129 @@ TEST(DrawLine, LeavesOutItsEndPointInEveryDirection) {
     }
 }
 
-TEST(DrawGradient, LinesAndColoursByCount) {
-    struct Case {
-        std::int32_t x2;
-        std::vector<Rgb> columns;  // columns 2, 3, ... of row 1
-    };
-    // Black to white along x from column 2, rows 0 to 3 (row 3 left out).
-    const Case cases[] = {
-        {2, {rgb(0, 0, 0), rgb(128, 128, 128), rgb(255, 255, 255), kUntouched}},
-        {0, {rgb(0, 0, 0), kUntouched}},  // one line in the end colour
-        {-1, {kUntouched}},               // nothing
+// A surface that counts the lines of the gradients drawn on it.
+class CountingSurface : public SoftwareSurface {
+  public:
+    using SoftwareSurface::SoftwareSurface;
+    void columns(std::int32_t x, std::int32_t top, std::int32_t bottom, const Rgb* colors,
+                 std::int32_t count) override {
+        lines += count;
+        SoftwareSurface::columns(x, top, bottom, colors, count);
+    }
+    void rows(std::int32_t y, std::int32_t left, std::int32_t right, const Rgb* colors,
+              std::int32_t count) override {
+        lines += count;
+        SoftwareSurface::rows(y, left, right, colors, count);
+    }
+    long lines = 0;
+};
+
+TEST(DrawGradient, LinesColoursAndCounts) {
+    const Rgb highlight = rgb(0, 120, 215);
+    const struct {
+        const char* what;
+        Color end, start;
+        std::int32_t x, y, x2, y2;
+        bool bH;
+        std::vector<std::pair<int, int>> at;  // where lines 0, 1, ... are looked at
+        std::vector<Rgb> colors;
+    } cases[] = {
+        {"black to white along x",
+         0,
+         0xFFFFFF,
+         2,
+         0,
+         2,
+         3,
+         true,
+         {{2, 1}, {3, 1}, {4, 1}, {5, 1}},
+         // the middle one a rounding tie: 127.5 goes to 128
+         {kBlack, rgb(128, 128, 128), kWhite, kUntouched}},
+        {"a count of 0: one line in the end colour",
+         0,
+         0xFFFFFF,
+         2,
+         0,
+         0,
+         3,
+         true,
+         {{2, 1}, {3, 1}},
+         {kBlack, kUntouched}},
+        {"a count below 0: nothing", 0, 0xFFFFFF, 2, 0, -1, 3, true, {{2, 1}}, {kUntouched}},
+        {"rows from column 5 leftward to column 1",
+         static_cast<Color>(0x8000000D),
+         0,
+         5,
+         1,
+         1,
+         0,
+         false,
+         {{5, 1}, {2, 1}, {1, 1}},
+         {highlight, highlight, kUntouched}},
+        // Row 3 reads 2.50000006 in double precision, so 3; a float step times the row number
+        // rounded to single precision reads 2.5 and gives 2.
+        {"from 5 to 0 over six rows", 0x050505, 0, 0, 0, 8, 6, false, {{0, 3}}, {rgb(3, 3, 3)}},
     };
     for (const auto& c : cases) {
-        SoftwareSurface surface = blankSurface(8, 4);
-        Color end = 0, start = 0xFFFFFF;
-        drawGradient(surface, end, start, 2, 0, c.x2, 3, true);
-        for (std::size_t i = 0; i < c.columns.size(); ++i) {
-            const int x = 2 + static_cast<int>(i);
-            EXPECT_EQ(surface.pixel(x, 1), c.columns[i]) << "x2 " << c.x2 << " column " << x;
-            EXPECT_EQ(surface.pixel(x, 3), kUntouched);
+        SoftwareSurface surface = blankSurface(8, 8);
+        Color end = c.end, start = c.start;
+        drawGradient(surface, end, start, c.x, c.y, c.x2, c.y2, c.bH);
+        for (std::size_t i = 0; i < c.at.size(); ++i)
+            EXPECT_EQ(surface.pixel(c.at[i].first, c.at[i].second), c.colors[i]) << c.what << i;
+        EXPECT_EQ(end, c.end < 0 ? static_cast<Color>(highlight) : c.end) << "resolved in place";
+    }
+
+    // Only lines that meet the surface are drawn: two billion of them take as long as the
+    // surface is wide, and the first ones come out as without the limit.
+    const struct {
+        std::int32_t x, y, x2, y2;
+        bool bH;
+        long lines;
+    } counts[] = {
+        {0, 0, 2147483647, 8, true, 10},   // columns 0 .. 9 of 10
+        {-5, 0, 2147483647, 8, true, 10},  // from 5 lines before the surface
+        {0, 0, 8, 2147483647, false, 8},   // rows 0 .. 7
+        {0, 20, 2147483647, 30, true, 0},  // below the surface
+        {-2147483647, 0, 10, 8, true, 0},  // wholly left of it
+    };
+    for (const auto& c : counts) {
+        CountingSurface surface(10, 8);
+        Color end = 0x0000FF, start = 0x00FF00;
+        drawGradient(surface, end, start, c.x, c.y, c.x2, c.y2, c.bH);
+        EXPECT_EQ(surface.lines, c.lines) << c.x << "," << c.y;
+        if (c.lines) {
+            EXPECT_EQ(surface.pixel(0, 0), rgb(255, 0, 0));
         }
-        EXPECT_EQ(surface.pixel(1, 1), kUntouched);
     }
 }
 
-TEST(DrawGradient, ResolvesBothColoursInPlaceAndRunsRowsLeftward) {
-    SoftwareSurface surface = blankSurface(8, 4);
-    Color end = static_cast<Color>(0x8000000D), start = static_cast<Color>(0x80000005);
-    drawGradient(surface, end, start, 5, 1, 1, 0, false);  // one row, from column 5 to column 1
-    EXPECT_EQ(end, static_cast<Color>(rgb(0, 120, 215)));
-    EXPECT_EQ(start, 0xFFFFFF);
-    for (int x = 2; x <= 5; ++x) EXPECT_EQ(surface.pixel(x, 1), rgb(0, 120, 215)) << x;
-    EXPECT_EQ(surface.pixel(1, 1), kUntouched);
-}
-
-TEST(SoftwareSurface, HatchAndPatternAreAnchoredAtTheOrigin) {
-    SoftwareSurface surface = blankSurface(16, 16);
+TEST(SoftwareSurface, HatchesAsThePlatformPaintsThemAndPicturesFromTheOrigin) {
+    // Rows 0 to 3 of the 8 x 8 cell, columns 0 to 7: '#' the line colour.
+    const struct {
+        std::int16_t style;
+        const char* rows[4];
+    } hatches[] = {
+        {kHatchHorizontal, {"........", "........", "........", "########"}},
+        {kHatchVertical, {"....#...", "....#...", "....#...", "....#..."}},
+        {kHatchForwardDiagonal, {"#.......", ".#......", "..#.....", "...#...."}},
+        {kHatchBackwardDiagonal, {".......#", "......#.", ".....#..", "....#..."}},
+        {kHatchCross, {"....#...", "....#...", "....#...", "########"}},
+        {kHatchDiagonalCross, {"#......#", ".#....#.", "..#..#..", "...##..."}},
+        {6, {"########", "########", "########", "########"}},  // HS_SOLID: solid
+        {-1, {"########", "########", "########", "########"}},
+    };
     const Rgb line = rgb(255, 0, 0), gap = rgb(0, 0, 255);
-    surface.hatchFill({3, 3, 16, 16}, kHatchCross, line, gap);
-    EXPECT_EQ(surface.pixel(8, 11), line);  // column 8 of the grid
-    EXPECT_EQ(surface.pixel(11, 8), line);  // row 8 of the grid
-    EXPECT_EQ(surface.pixel(9, 9), gap);
-    EXPECT_EQ(surface.pixel(2, 8), kUntouched);
+    for (const auto& h : hatches) {
+        SoftwareSurface surface = blankSurface(20, 20);
+        surface.hatchFill({3, 3, 20, 20}, h.style, line, gap);
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 8; ++x)  // the cell at (8, 8): anchored at the origin
+                EXPECT_EQ(surface.pixel(8 + x, 8 + y), h.rows[y][x] == '#' ? line : gap)
+                    << "style " << h.style << " at " << x << "," << y;
+        EXPECT_EQ(surface.pixel(2, 11), kUntouched);
+    }
 
+    SoftwareSurface surface = blankSurface(8, 2);
     const auto picture = SoftwarePicture(2, 1, std::vector<Rgb>{rgb(10, 10, 10), rgb(20, 20, 20)});
     surface.patternFill({3, 0, 6, 1}, picture);
     EXPECT_EQ(surface.pixel(3, 0), rgb(20, 20, 20));  // odd column: the picture's second pixel

@@ -55,109 +55,72 @@ const std::vector<std::string> kStoreOrder = {"Font",     "BrushStyle", "Color",
                                               "Max",      "Min",        "Orientation", "Scrolling",
                                               "ShowText", "Value"};
 
-TEST(Value, EdgeCasesWithMinZero) {
-    const struct {
-        std::int32_t max, written;
-        Status status;
-        std::int32_t percent, read;
-    } cases[] = {
-        {100, 37, Status::ok, 37, 37},
-        {200, 50, Status::ok, 25, 50},
-        {200, 1, Status::ok, 0, 0},        // 0.5 goes to the even 0
-        {200, 3, Status::ok, 2, 4},        // 1.5 goes to 2
-        {100, 150, Status::ok, 100, 100},  // stored 150, capped by the redraw
-        {0, 5, Status::divisionByZero, 7, 0},
-        {100, 21474836, Status::ok, 100, 100},
-        {100, 21474837, Status::overflow, 7, 7},
-        {100, -21474837, Status::overflow, 7, 7},
-        {100, -21474836, Status::ok, -21474836, -21474836},
-    };
-    for (const auto& c : cases) {
-        RecordingSite site({200, 66});
-        ProgressBar bar(site);
-        ASSERT_EQ(bar.setValue(7), Status::ok);
-        bar.setMax(c.max);
-        const int redraws = site.redraws;
-        EXPECT_EQ(bar.setValue(c.written), c.status) << c.written;
-        EXPECT_EQ(bar.percent(), c.percent) << c.written;
-        EXPECT_EQ(site.redraws - redraws, c.status == Status::ok ? 1 : 0) << c.written;
-        std::int32_t read = 0;
-        EXPECT_EQ(bar.value(read), Status::ok);
-        EXPECT_EQ(read, c.read) << c.written;
-    }
-}
-
-TEST(Value, MapsLinearlyForOtherMins) {
+// Value writes and reads back through the range, failures changing nothing and drawing nothing.
+TEST(Value, MapsThroughTheRange) {
     const struct {
         std::int32_t min, max, written;
         Status status;
         std::int32_t percent, read;
     } cases[] = {
-        {10, 100, 50, Status::ok, 44, 50},
-        {10, 100, 10, Status::ok, 0, 10},
+        {0, 100, 37, Status::ok, 37, 37},
+        {0, 200, 50, Status::ok, 25, 50},
+        {0, 200, 1, Status::ok, 0, 0},        // 0.5 goes to the even 0
+        {0, 200, 3, Status::ok, 2, 4},        // 1.5 goes to 2
+        {0, 100, 150, Status::ok, 100, 100},  // stored 150, capped by the redraw
+        {0, 100, 21474836, Status::ok, 100, 100},
+        {0, 100, 21474837, Status::overflow, 7, 7},  // x 100 leaves 32 bits
+        {0, 100, -21474837, Status::overflow, 7, 7},
+        {0, 100, -21474836, Status::ok, -21474836, -21474836},
+        {0, 0, 5, Status::divisionByZero, 7, 0},
+        {10, 100, 50, Status::ok, 44, 50},  // linear over 10..100, not the plainly wrong 6
         {-50, 50, 0, Status::ok, 50, 0},
         {100, 0, 25, Status::ok, 75, 25},  // Min above Max is kept as it is
-        {10, 10, 10, Status::divisionByZero, 0, 10},
-        {INT32_MIN, INT32_MAX, 0, Status::overflow, 0, INT32_MIN},  // (0 - Min) x 100
+        {INT32_MIN, INT32_MAX, 0, Status::overflow, 7, -1846835937},  // (0 - Min) x 100
     };
     for (const auto& c : cases) {
         RecordingSite site({200, 66});
         ProgressBar bar(site);
+        ASSERT_EQ(bar.setValue(7), Status::ok);
         bar.setMin(c.min);
         bar.setMax(c.max);
-        EXPECT_EQ(bar.setValue(c.written), c.status) << c.min << " " << c.written;
-        EXPECT_EQ(bar.percent(), c.percent) << c.min << " " << c.written;
+        const int redraws = site.redraws;
+        EXPECT_EQ(bar.setValue(c.written), c.status)
+            << c.written << " in " << c.min << ".." << c.max;
+        EXPECT_EQ(bar.percent(), c.percent) << c.written;
+        EXPECT_EQ(site.redraws - redraws, c.status == Status::ok ? 1 : 0) << c.written;
         std::int32_t read = 0;
-        EXPECT_EQ(bar.value(read), Status::ok);
-        EXPECT_EQ(read, c.read) << c.min << " " << c.written;
+        if (bar.value(read) == Status::ok) {
+            EXPECT_EQ(read, c.read) << c.written << " in " << c.min << ".." << c.max;
+        }
     }
 }
 
-TEST(Creation, DefaultsAndAFirstPicture) {
-    RecordingSite site({200, 66});
-    ProgressBar bar(site);
-    EXPECT_EQ(bar.max(), 100);
-    EXPECT_EQ(bar.min(), 0);
-    EXPECT_EQ(bar.percent(), 0);
-    EXPECT_EQ(bar.brushStyle(), 0);
-    EXPECT_EQ(bar.showText(), 0);
-    EXPECT_EQ(bar.image(), nullptr);
-    EXPECT_NE(bar.font(), nullptr);
-    EXPECT_EQ(bar.hwnd(), SoftwareSite::kWindow);
-    EXPECT_EQ(bar.color(), static_cast<Color>(rgb(0, 120, 215)));
-    EXPECT_EQ(bar.offscreenSize(), (Size{200, 66}));
-    EXPECT_EQ(&bar.hdc(), bar.offscreenSurface());
-    EXPECT_EQ(site.redraws, 1);
-    EXPECT_TRUE(site.notified.empty());
-    // The picture reached the control's own surface: the standard style's dark outline.
-    EXPECT_EQ(site.surface().pixel(0, 30), rgb(104, 104, 104));
-    EXPECT_EQ(site.surface().pixel(5, 30), rgb(0, 120, 215));
-
-    EXPECT_EQ(bar.setColor(static_cast<Color>(0x80000005)), Status::ok);
-    EXPECT_EQ(bar.color(), 0xFFFFFF);
-    EXPECT_EQ(bar.setColor(0x123456), Status::ok);
-    EXPECT_EQ(bar.color(), 0x123456);
-}
-
-TEST(Properties, NotificationsAndRedrawsPerWrite) {
+// What each write tells the container, how often it redraws, and whether a save is now due.
+TEST(Properties, NotificationsRedrawsAndDirtinessPerWrite) {
+    const auto font = std::make_shared<SoftwareFont>(2);
     const struct {
         const char* property;
         void (*write)(ProgressBar&);
         bool notifies;
         int redraws;
+        bool dirty;
     } cases[] = {
-        {"BrushStyle", [](ProgressBar& b) { b.setBrushStyle(3); }, true, 0},
-        {"Color", [](ProgressBar& b) { b.setColor(0xFF); }, false, 1},
-        {"Font", [](ProgressBar& b) { b.setFont(std::make_shared<SoftwareFont>(2)); }, false, 0},
-        {"hwnd", [](ProgressBar& b) { b.setHwnd(7); }, false, 0},
-        {"hdc", [](ProgressBar& b) { b.selectSurface(); }, false, 0},
-        {"Image", [](ProgressBar& b) { b.setImage(nullptr); }, true, 1},
-        {"Min", [](ProgressBar& b) { b.setMin(-5); }, true, 0},
-        {"Max", [](ProgressBar& b) { b.setMax(50); }, true, 0},
-        {"Orientation", [](ProgressBar& b) { b.setOrientation(12); }, true, 1},
-        {"Scrolling", [](ProgressBar& b) { b.setScrolling(-4); }, true, 1},
-        {"ShowText", [](ProgressBar& b) { b.setShowText(-1); }, true, 1},
-        {"Value", [](ProgressBar& b) { b.setValue(30); }, false, 1},
+        {"BrushStyle", [](ProgressBar& b) { b.setBrushStyle(3); }, true, 0, true},
+        {"Color", [](ProgressBar& b) { b.setColor(0xFF); }, false, 1, true},
+        {"Color", [](ProgressBar& b) { b.setColor(kHighlightColor); }, false, 1, false},
+        {"Font", [](ProgressBar& b) { b.setFont(std::make_shared<SoftwareFont>(2)); }, false, 0,
+         true},
+        {"hwnd", [](ProgressBar& b) { b.setHwnd(7); }, false, 0, false},
+        {"hdc", [](ProgressBar& b) { b.selectSurface(); }, false, 0, false},
+        {"Image", [](ProgressBar& b) { b.setImage(nullptr); }, true, 1, false},
+        {"Min", [](ProgressBar& b) { b.setMin(-5); }, true, 0, true},
+        {"Max", [](ProgressBar& b) { b.setMax(50); }, true, 0, true},
+        {"Orientation", [](ProgressBar& b) { b.setOrientation(12); }, true, 1, true},
+        {"Scrolling", [](ProgressBar& b) { b.setScrolling(-4); }, true, 1, true},
+        {"ShowText", [](ProgressBar& b) { b.setShowText(-1); }, true, 1, true},
+        {"Value", [](ProgressBar& b) { b.setValue(30); }, false, 1, true},
+        {"Value", [](ProgressBar& b) { b.setValue(0); }, false, 1, false},
+        {"Value", [](ProgressBar& b) { b.setValue(21474837); }, false, 0, false},  // fails
     };
     for (const auto& c : cases) {
         RecordingSite site({200, 66});
@@ -167,10 +130,37 @@ TEST(Properties, NotificationsAndRedrawsPerWrite) {
         EXPECT_EQ(site.notified,
                   c.notifies ? std::vector<std::string>{c.property} : std::vector<std::string>{});
         EXPECT_EQ(site.redraws, c.redraws) << c.property;
+        EXPECT_EQ(bar.dirty(), c.dirty) << c.property;
     }
 }
 
+// A container's view draws the whole bar at its own size on its own surface, and nothing on
+// the control's.
+TEST(Properties, DrawnOntoAContainersSurfaceAtItsSize) {
+    RecordingSite site({0, 0});  // no window, no off-screen surface
+    ProgressBar bar(site);
+    bar.setScrolling(kScrollingSmooth);
+    ASSERT_EQ(bar.setValue(50), Status::ok);
+    SoftwareSurface view(120, 30);
+    EXPECT_EQ(bar.drawOnto(view, {120, 30}), Status::ok);
+    EXPECT_EQ(view.pixel(119, 15), rgb(104, 104, 104));  // the outline at the view's right
+    EXPECT_EQ(view.pixel(10, 15), rgb(0, 120, 215));
+    EXPECT_EQ(view.pixel(110, 15), kWhite);
+    EXPECT_EQ(&bar.hdc(), &site.ownSurface());
+}
+
 TEST(OffscreenSurface, CreatedGrownAndFreed) {
+    {
+        // Created at the control's size, which the first picture reaches.
+        RecordingSite site({200, 66});
+        ProgressBar bar(site);
+        EXPECT_EQ(bar.hwnd(), SoftwareSite::kWindow);
+        EXPECT_EQ(bar.offscreenSize(), (Size{200, 66}));
+        EXPECT_EQ(&bar.hdc(), bar.offscreenSurface());
+        EXPECT_EQ(site.redraws, 1);
+        EXPECT_EQ(site.surface().pixel(0, 30), rgb(104, 104, 104));  // the standard outline
+        EXPECT_EQ(site.surface().pixel(5, 30), rgb(0, 120, 215));    // the highlight colour
+    }
     RecordingSite site({0, 66});
     ProgressBar bar(site);
     EXPECT_EQ(bar.offscreenSurface(), nullptr);  // no width, no surface
@@ -270,33 +260,6 @@ TEST(Persistence, RoundTripInOrder) {
               (std::vector<std::string>{"Max", "Min", "Orientation", "Scrolling", "ShowText"}));
 }
 
-TEST(Persistence, NewInstanceSavesBrushStyleZeroAndAFontOnlyStoreLoadsDefaults) {
-    RecordingSite site({200, 66});
-    ProgressBar fresh(site);
-    MapStore saved;
-    ASSERT_EQ(fresh.save(saved), Status::ok);
-    // BrushStyle 0 differs from its stored default 4; the colour is the resolved highlight.
-    EXPECT_EQ(saved.entries.at("BrushStyle"), PropertyValue(0));
-    EXPECT_EQ(saved.entries.at("Color"), PropertyValue(static_cast<Color>(rgb(0, 120, 215))));
-    EXPECT_EQ(saved.entries.size(), 3u);  // Font, BrushStyle, Color
-
-    MapStore fontOnly;
-    fontOnly.entries["Font"] = FontRef(std::make_shared<SoftwareFont>(3));
-    ProgressBar loaded(site);
-    loaded.setMax(7);
-    loaded.setScrolling(4);
-    ASSERT_EQ(loaded.load(fontOnly), Status::ok);
-    EXPECT_EQ(loaded.brushStyle(), 4);
-    EXPECT_EQ(loaded.color(), static_cast<Color>(rgb(0, 120, 215)));
-    EXPECT_EQ(loaded.image(), nullptr);
-    EXPECT_EQ(loaded.max(), 100);
-    EXPECT_EQ(loaded.min(), 0);
-    EXPECT_EQ(loaded.orientation(), 0);
-    EXPECT_EQ(loaded.scrolling(), 0);
-    EXPECT_EQ(loaded.showText(), 0);
-    EXPECT_EQ(loaded.percent(), 0);
-}
-
 TEST(Persistence, EntriesAreConvertedOrStopTheLoad) {
     const struct {
         const char* key;
@@ -314,10 +277,12 @@ TEST(Persistence, EntriesAreConvertedOrStopTheLoad) {
         {"Max", 1e10, Status::overflow, 100, 0},
         {"Max", FontRef(std::make_shared<SoftwareFont>()), Status::typeMismatch, 100, 0},
         {"Font", 5, Status::typeMismatch, 100, 0},
+        {"Image", 5, Status::typeMismatch, 100, 0},  // a picture that cannot be read: none
     };
     for (const auto& c : cases) {
         RecordingSite site({200, 66});
         ProgressBar bar(site);
+        bar.setImage(std::make_shared<SoftwarePicture>(1, 1, std::vector<Rgb>{kBlack}));
         MapStore store;
         store.entries["Color"] = 0x0000FF;  // before the entry: applied
         store.entries["Min"] = 5;           // after the Max entry: kept when the load stops
@@ -326,6 +291,7 @@ TEST(Persistence, EntriesAreConvertedOrStopTheLoad) {
         EXPECT_EQ(bar.max(), c.max) << c.key;
         EXPECT_EQ(bar.showText(), c.showText) << c.key;
         EXPECT_EQ(bar.min(), c.status == Status::ok ? 5 : 0) << c.key;
+        EXPECT_EQ(bar.image() != nullptr, std::string_view(c.key) == "Font") << c.key;
         EXPECT_EQ(bar.color(), std::string_view(c.key) == "Font"
                                    ? static_cast<Color>(rgb(0, 120, 215))
                                    : 0x0000FF)

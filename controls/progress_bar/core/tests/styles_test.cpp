@@ -148,8 +148,8 @@ TEST(Styles, MetallicHalvesForHeight20) {
 
 TEST(Styles, CustomBrushAndPicture) {
     Bar hatch({200, 66}, kScrollingCustomBrush, 100);  // barRect (2, 2, 198, 64)
-    EXPECT_EQ(hatch.at(20, 16), toRgb(kBar));          // a horizontal line at row 16
-    EXPECT_EQ(hatch.at(20, 17), lightened(140));
+    EXPECT_EQ(hatch.at(20, 19), toRgb(kBar));          // a horizontal line at row 19
+    EXPECT_EQ(hatch.at(20, 20), lightened(140));
     EXPECT_EQ(hatch.bar.barRect(), (Rect{2, 2, 198, 64}));
     hatch.bar.setBrushStyle(40000);  // beyond 16 bits: the redraw fails
     EXPECT_EQ(hatch.bar.drawProgressBar(), Status::overflow);

@@ -19,28 +19,36 @@ Check "ShowText", bar.ShowText, True
 bar.Orientation = 1
 Check "Orientation", bar.Orientation, 1
 
+Dim dc : dc = bar.hdc
 Dim highlight : highlight = bar.Color
 Dim endColor : endColor = &H8000000D
 Dim startColor : startColor = &HFFFFFF
-bar.DrawGradient endColor, startColor, 0, 0, 10, 2, 0
+bar.DrawGradient endColor, startColor, 0, 0, 10, 2, dc
 Check "end colour resolved in place", endColor, highlight
 Check "start colour unchanged", startColor, &HFFFFFF
 Dim horizontal : horizontal = True
 endColor = &H8000000D
-bar.DrawGradient endColor, startColor, 0, 0, 10, 2, 0, horizontal
+bar.DrawGradient endColor, startColor, 0, 0, 10, 2, dc, horizontal
 Check "resolved with bH given", endColor, highlight
 
+Dim x : x = 1
+Dim y : y = 2
 On Error Resume Next
 bar.Value = 21474837
 Check "overflow reported", Err.Number, 6
 Err.Clear
+bar.DrawLine x, y, 5, y, dc, startColor
+Check "DrawLine with variables on the control's own surface", Err.Number, 0
+Err.Clear
+bar.DrawLine x, y, 5, y, 12345, startColor
+Check "DrawLine on a handle that is no device context", Err.Number, 5
+Err.Clear
+endColor = &H8000000D
+bar.DrawGradient endColor, startColor, 0, 0, 10, 2, 12345
+Check "DrawGradient on no device context", Err.Number, 5
+Check "colours left as they were", endColor, &H8000000D
 On Error GoTo 0
 Check "Value kept after the failed write", bar.Value, 37
-
-Dim x : x = 1
-Dim y : y = 2
-bar.DrawLine x, y, 5, y, 0, startColor
-Check "DrawLine with variables", Err.Number, 0
 
 WScript.Echo "done"
 WScript.Quit failures

@@ -2,7 +2,6 @@
 // side by side, and every registration removed again without harm to the others.
 #include <comcat.h>
 
-#include <algorithm>
 #include <cwctype>
 #include <map>
 
@@ -14,38 +13,25 @@ namespace {
 constexpr wchar_t kControlCategory[] = L"{40FC6ED4-2438-11CF-A3DB-080036F12502}";
 constexpr wchar_t kUser[] = L"/n /i:user";
 
-bool windows64() {
-    BOOL wow = FALSE;
-    return k64Bit || (IsWow64Process(GetCurrentProcess(), &wow) && wow);
-}
-
-// The classes of a root as Windows lays them out: CLSID and Interface once per bitness (the
-// 32-bit ones under Wow6432Node on 64-bit Windows), everything else shared. Read in the 64-bit
-// view by full path.
-std::wstring classes(bool bits64, const std::wstring& key) {
-    const bool perBitness = key.rfind(L"CLSID\\", 0) == 0 || key.rfind(L"Interface\\", 0) == 0;
-    return perBitness && !bits64 && windows64() ? L"Software\\Classes\\Wow6432Node\\" + key
-                                                : L"Software\\Classes\\" + key;
-}
+using Values = std::map<std::wstring, std::wstring>;
 
 std::wstring lower(std::wstring text) {
     for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
     return text;
 }
 
-// Every value below the key, as "subkey|name=data", the key's own path left out.
-void dump(HKEY root, const std::wstring& key, const std::wstring& relative,
-          std::map<std::wstring, std::wstring>& out) {
+// Every value below the key, as "subkey|name" -> data (a subkey alone -> ""), read in the 64-bit
+// view by full path.
+void dump(HKEY root, const std::wstring& key, const std::wstring& relative, Values& out) {
     HKEY raw = nullptr;
     if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &raw) != ERROR_SUCCESS)
         return;
     const win::Key handle(raw);
-    wchar_t name[256];
-    wchar_t data[1024];
+    wchar_t name[256], data[1024];
     for (DWORD i = 0;; ++i) {
-        DWORD nameLength = 256, bytes = sizeof(data) - sizeof(wchar_t), type = 0;
-        if (RegEnumValueW(raw, i, name, &nameLength, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                          &bytes) != ERROR_SUCCESS)
+        DWORD nameLength = 256, bytes = sizeof(data) - sizeof(wchar_t);
+        if (RegEnumValueW(raw, i, name, &nameLength, nullptr, nullptr,
+                          reinterpret_cast<BYTE*>(data), &bytes) != ERROR_SUCCESS)
             break;
         data[bytes / sizeof(wchar_t)] = 0;
         out[lower(relative + L"|" + name)] = data;
@@ -60,126 +46,95 @@ void dump(HKEY root, const std::wstring& key, const std::wstring& relative,
     }
 }
 
-struct Root {
-    HKEY key;
-    const wchar_t* options;  // regsvr32's options for this scope
-    const char* name;
-};
-const Root kMachine{HKEY_LOCAL_MACHINE, L"", "machine"};
-const Root kUserRoot{HKEY_CURRENT_USER, kUser, "user"};
+const std::wstring kClass = L"CLSID\\" + guidText(CLSID_XP_ProgressBar);
+const std::wstring kLibrary = L"TypeLib\\" + guidText(LIBID_Project1);
+const std::wstring kInterfaces[] = {L"Interface\\" + guidText(IID__XP_ProgressBar),
+                                    L"Interface\\" + guidText(DIID___XP_ProgressBar)};
 
-std::wstring classKey() {
-    return L"CLSID\\" + guidText(CLSID_XP_ProgressBar);
-}
-std::wstring libraryKey() {
-    return L"TypeLib\\" + guidText(LIBID_Project1);
-}
-std::vector<std::wstring> interfaceKeys() {
-    return {L"Interface\\" + guidText(IID__XP_ProgressBar),
-            L"Interface\\" + guidText(DIID___XP_ProgressBar)};
-}
-
-// The registration of one bitness in a root, key by key, as "key|name=data".
-std::map<std::wstring, std::wstring> registration(HKEY root, bool bits64) {
-    std::map<std::wstring, std::wstring> values;
-    std::vector<std::wstring> keys = {classKey(), L"Project1.XP_ProgressBar", libraryKey()};
-    for (const auto& key : interfaceKeys()) keys.push_back(key);
-    for (const auto& key : keys) dump(root, classes(bits64, key), key, values);
+// The registration of one bitness in a root as Windows lays it out: CLSID and Interface once
+// per bitness (the 32-bit ones under Wow6432Node on 64-bit Windows), the rest shared.
+Values registration(HKEY root, bool bits64) {
+    BOOL wow = FALSE;
+    const bool windows64 = k64Bit || (IsWow64Process(GetCurrentProcess(), &wow) && wow);
+    const std::wstring own =
+        !bits64 && windows64 ? L"Software\\Classes\\Wow6432Node\\" : L"Software\\Classes\\";
+    Values values;
+    for (const auto& key : {kClass, kInterfaces[0], kInterfaces[1]})
+        dump(root, own + key, key, values);
+    for (const auto& key : {std::wstring(L"Project1.XP_ProgressBar"), kLibrary})
+        dump(root, L"Software\\Classes\\" + key, key, values);
     return values;
 }
 
-std::wstring at(const std::map<std::wstring, std::wstring>& values, const std::wstring& key) {
+std::wstring at(const Values& values, const std::wstring& key) {
     const auto found = values.find(lower(key));
     return found == values.end() ? L"<absent>" : found->second;
 }
 
-enum class State { absent, complete, partial };
+enum class State { absent, whole, partial };
 
-// Whether the bitness's module is registered whole in the root, not at all, or in part.
+// Whether the module is registered whole in the root, not at all, or in part.
 State stateOf(HKEY root, bool bits64, const std::wstring& dll) {
-    const auto values = registration(root, bits64);
-    const std::wstring clsid = classKey();
-    const std::wstring file =
-        libraryKey() + L"\\1.0\\409\\" + (bits64 ? L"win64" : L"win32") + L"|";
-    const bool classThere = at(values, clsid + L"\\InprocServer32|") != L"<absent>";
-    const bool fileThere = at(values, file) != L"<absent>";
-    bool interfacesThere = false;
-    for (const auto& key : interfaceKeys())
-        interfacesThere |= at(values, key + L"\\TypeLib|") != L"<absent>";
-    if (!classThere && !fileThere && !interfacesThere) return State::absent;
-    bool whole = lower(at(values, clsid + L"\\InprocServer32|")) == lower(dll) &&
-                 at(values, clsid + L"\\InprocServer32|ThreadingModel") == L"Apartment" &&
-                 at(values, clsid + L"\\Implemented Categories\\" + kControlCategory) == L"" &&
-                 at(values, L"Project1.XP_ProgressBar\\CLSID|") == guidText(CLSID_XP_ProgressBar) &&
-                 lower(at(values, file)) == lower(dll);
-    for (const auto& key : interfaceKeys())
-        whole = whole && at(values, key + L"\\TypeLib|") == guidText(LIBID_Project1);
-    return whole ? State::complete : State::partial;
+    const Values v = registration(root, bits64);
+    const std::wstring file = kLibrary + L"\\1.0\\409\\" + (bits64 ? L"win64|" : L"win32|");
+    const std::vector<std::wstring> own = {kClass + L"\\InprocServer32|", file,
+                                           kInterfaces[0] + L"\\TypeLib|",
+                                           kInterfaces[1] + L"\\TypeLib|"};
+    if (std::all_of(own.begin(), own.end(), [&](auto& k) { return at(v, k) == L"<absent>"; }))
+        return State::absent;
+    const bool whole =
+        lower(at(v, own[0])) == lower(dll) && lower(at(v, file)) == lower(dll) &&
+        at(v, kClass + L"\\InprocServer32|ThreadingModel") == L"Apartment" &&
+        at(v, kClass + L"\\Implemented Categories\\" + kControlCategory) == L"" &&
+        at(v, L"Project1.XP_ProgressBar\\CLSID|") == guidText(CLSID_XP_ProgressBar) &&
+        at(v, own[2]) == guidText(LIBID_Project1) && at(v, own[3]) == guidText(LIBID_Project1);
+    return whole ? State::whole : State::partial;
 }
 
 // Whether a script host of that bitness creates the control by its ProgID.
 bool scriptCreates(bool bits64) {
-    wchar_t folder[MAX_PATH];
-    GetTempPathW(MAX_PATH, folder);
-    const std::wstring script = std::wstring(folder) + L"gaugekit_create.js";
-    {
-        const win::FileHandle file(CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr,
-                                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        const char text[] =
-            "try { WScript.Echo('Max ' + new ActiveXObject('Project1.XP_ProgressBar').Max); }\r\n"
-            "catch (e) { WScript.Echo('refused'); }\r\n";
-        DWORD written = 0;
-        WriteFile(file.get(), text, sizeof(text) - 1, &written, nullptr);
-    }
+    const std::wstring script = tempPath(L"gaugekit_create.js");
+    writeFile(script,
+              "try { WScript.Echo('Max ' + new ActiveXObject('Project1.XP_ProgressBar').Max); }"
+              " catch (e) { WScript.Echo('refused'); }");
     const Outcome outcome =
         run(L"\"" + systemProgram(bits64, L"cscript.exe") + L"\" //nologo \"" + script + L"\"");
     return outcome.output.find("Max 100") != std::string::npos;
 }
 
-class Registry : public Com {};
-
-TEST_F(Registry, EachScopeHoldsAWholeRegistrationAndTakesItAllBack) {
-    std::map<std::wstring, std::wstring> machine;
-    for (const Root& root : {kMachine, kUserRoot}) {
-        const Root& other = root.key == HKEY_LOCAL_MACHINE ? kUserRoot : kMachine;
-        ASSERT_EQ(regsvr32(root.options), 0u) << root.name;
-        EXPECT_EQ(stateOf(root.key, k64Bit, dllPath()), State::complete) << root.name;
-        EXPECT_EQ(stateOf(other.key, k64Bit, dllPath()), State::absent) << root.name;
-        const auto values = registration(root.key, k64Bit);
-        const std::wstring clsid = classKey();
-        const struct {
-            std::wstring key;
-            std::wstring data;
-        } expected[] = {
-            {clsid + L"|", L"Project1.XP_ProgressBar"},
-            {clsid + L"\\Control", L""},
-            {clsid + L"\\MiscStatus\\1|", L"131473"},
-            {clsid + L"\\ProgID|", L"Project1.XP_ProgressBar"},
-            {clsid + L"\\ToolboxBitmap32|", dllPath() + L", 30000"},
-            {clsid + L"\\TypeLib|", guidText(LIBID_Project1)},
-            {clsid + L"\\Version|", L"1.0"},
-            {libraryKey() + L"\\1.0|", L"Project1"},
-            {libraryKey() + L"\\1.0\\FLAGS|", L"2"},
-            {interfaceKeys()[0] + L"\\ProxyStubClsid32|",
-             L"{00020424-0000-0000-C000-000000000046}"},
-            {interfaceKeys()[1] + L"\\ProxyStubClsid32|",
-             L"{00020420-0000-0000-C000-000000000046}"},
-        };
-        for (const auto& e : expected) EXPECT_EQ(at(values, e.key), e.data) << e.key.c_str();
-        std::map<std::wstring, std::wstring> category;
-        dump(root.key,
-             std::wstring(L"Software\\Classes\\Component Categories\\") + kControlCategory, L"",
-             category);
-        EXPECT_EQ(at(category, L"|409"), L"Control") << root.name;
-
-        if (root.key == HKEY_LOCAL_MACHINE) {
+TEST_F(Com, EachScopeHoldsAWholeRegistrationAndTakesItAllBack) {
+    Values machine;
+    for (const auto& [root, options] :
+         {std::pair{HKEY_LOCAL_MACHINE, L""}, {HKEY_CURRENT_USER, kUser}}) {
+        const HKEY other = root == HKEY_LOCAL_MACHINE ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+        ASSERT_EQ(regsvr32(options), 0u) << options;
+        EXPECT_EQ(stateOf(root, k64Bit, dllPath()), State::whole) << options;
+        EXPECT_EQ(stateOf(other, k64Bit, dllPath()), State::absent) << options;
+        const Values values = registration(root, k64Bit);
+        using Entry = std::pair<std::wstring, std::wstring>;
+        for (const auto& [key, data] :
+             {Entry{kClass + L"|", L"Project1.XP_ProgressBar"},
+              {kClass + L"\\Control", L""},
+              {kClass + L"\\MiscStatus\\1|", L"131473"},
+              {kClass + L"\\ToolboxBitmap32|", dllPath() + L", 30000"},
+              {kClass + L"\\Version|", L"1.0"},
+              {kLibrary + L"\\1.0|", L"Project1"},
+              {kLibrary + L"\\1.0\\FLAGS|", L"2"},
+              {kInterfaces[0] + L"\\ProxyStubClsid32|", L"{00020424-0000-0000-C000-000000000046}"},
+              {kInterfaces[1] + L"\\ProxyStubClsid32|", L"{00020420-0000-0000-C000-000000000046}"}})
+            EXPECT_EQ(at(values, key), data) << key.c_str();
+        Values category;
+        dump(root, std::wstring(L"Software\\Classes\\Component Categories\\") + kControlCategory,
+             L"", category);
+        EXPECT_EQ(at(category, L"|409"), L"Control") << options;
+        if (root == HKEY_LOCAL_MACHINE) {
             machine = values;
             // Created by ProgID, and listed among the controls by the category manager.
-            win::ComPtr<_XP_ProgressBar> bar;
-            CLSID clsidFromProgId{};
-            ASSERT_EQ(CLSIDFromProgID(L"Project1.XP_ProgressBar", &clsidFromProgId), S_OK);
-            ASSERT_EQ(CoCreateInstance(clsidFromProgId, nullptr, CLSCTX_INPROC_SERVER,
-                                       IID__XP_ProgressBar, reinterpret_cast<void**>(bar.put())),
+            CLSID clsid{};
+            win::ComPtr<IUnknown> bar;
+            ASSERT_EQ(CLSIDFromProgID(L"Project1.XP_ProgressBar", &clsid), S_OK);
+            EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                       reinterpret_cast<void**>(bar.put())),
                       S_OK);
             win::ComPtr<ICatInformation> categories;
             ASSERT_EQ(
@@ -192,33 +147,37 @@ TEST_F(Registry, EachScopeHoldsAWholeRegistrationAndTakesItAllBack) {
             ASSERT_EQ(categories->EnumClassesOfCategories(1, &control, 0, nullptr, listed.put()),
                       S_OK);
             bool found = false;
-            CLSID next{};
-            while (listed->Next(1, &next, nullptr) == S_OK)
-                found |= IsEqualCLSID(next, CLSID_XP_ProgressBar) != FALSE;
+            while (listed->Next(1, &clsid, nullptr) == S_OK)
+                found |= IsEqualCLSID(clsid, CLSID_XP_ProgressBar) != FALSE;
             EXPECT_TRUE(found);
         } else {
             // The system's class lookup here reads no per-user classes, so the per-user
-            // registration is shown whole by being the machine's, key for key.
+            // registration shows itself whole by being the machine's, key for key.
             EXPECT_EQ(values, machine);
         }
-        ASSERT_EQ(regsvr32(std::wstring(L"/u ") + root.options), 0u) << root.name;
-        EXPECT_TRUE(registration(root.key, k64Bit).empty()) << root.name;
+        ASSERT_EQ(regsvr32(std::wstring(L"/u ") + options), 0u) << options;
+        EXPECT_TRUE(registration(root, k64Bit).empty()) << options;
     }
 }
 
-// Each registration of this bitness and of the other, machine-wide and per user, is removed in
-// turn; after each step the others are still whole and scripts of either bitness still create
-// the control through a machine-wide one.
-TEST_F(Registry, RemovingOneRegistrationLeavesTheOthersWorking) {
+// The registrations of this bitness and of the other, machine-wide and per user, are made and
+// removed in turn; after each step the others are still whole, and scripts of either bitness
+// create the control through a machine-wide one.
+TEST_F(Com, RemovingOneRegistrationLeavesTheOthersWorking) {
+    if (!peerRuns()) GTEST_SKIP() << "no build of the other bitness that this machine runs";
     const std::wstring peer = besidePeer(L"gaugekit.dll");
-    if (peer.empty()) GTEST_SKIP() << "the other bitness's build is not beside this one";
-    if (run(L"\"" + systemProgram(!k64Bit, L"cmd.exe") + L"\" /c exit 7").exitCode != 7)
-        GTEST_SKIP() << "this machine runs no " << (k64Bit ? 32 : 64) << "-bit programs";
+    const struct {
+        HKEY root;
+        bool bits64;
+        std::wstring dll;
+    } registrations[] = {{HKEY_LOCAL_MACHINE, k64Bit, dllPath()},
+                         {HKEY_LOCAL_MACHINE, !k64Bit, peer},
+                         {HKEY_CURRENT_USER, k64Bit, dllPath()},
+                         {HKEY_CURRENT_USER, !k64Bit, peer}};
     const struct {
         const wchar_t* options;
         bool onPeer;
-        // machine this bitness, machine other bitness, user this bitness, user other bitness
-        bool registered[4];
+        bool registered[4];  // in the order above
     } steps[] = {
         {L"", false, {true, false, false, false}},
         {L"", true, {true, true, false, false}},
@@ -231,16 +190,7 @@ TEST_F(Registry, RemovingOneRegistrationLeavesTheOthersWorking) {
         {L"/u", false, {false, false, false, true}},
         {L"/u /n /i:user", true, {false, false, false, false}},
     };
-    const struct {
-        HKEY root;
-        bool bits64;
-        std::wstring dll;
-    } registrations[] = {{HKEY_LOCAL_MACHINE, k64Bit, dllPath()},
-                         {HKEY_LOCAL_MACHINE, !k64Bit, peer},
-                         {HKEY_CURRENT_USER, k64Bit, dllPath()},
-                         {HKEY_CURRENT_USER, !k64Bit, peer}};
-    // Whatever a failing step leaves goes, so that no later test finds it.
-    struct Cleanup {
+    struct Cleanup {  // whatever a failing step leaves goes, so that no later test finds it
         std::wstring peer;
         ~Cleanup() {
             for (const wchar_t* options : {L"/u", L"/u /n /i:user"})
@@ -248,13 +198,13 @@ TEST_F(Registry, RemovingOneRegistrationLeavesTheOthersWorking) {
         }
     } cleanup{peer};
     for (const auto& step : steps) {
-        const std::wstring label =
-            std::wstring(L"regsvr32 ") + step.options + (step.onPeer ? L" (other)" : L" (this)");
+        const std::wstring label = std::wstring(L"after regsvr32 ") + step.options +
+                                   (step.onPeer ? L" of the other" : L" of this one");
         ASSERT_EQ(regsvr32(step.options, step.onPeer ? peer : dllPath()), 0u) << label.c_str();
         for (int i = 0; i < 4; ++i) {
             const auto& r = registrations[i];
             EXPECT_EQ(stateOf(r.root, r.bits64, r.dll),
-                      step.registered[i] ? State::complete : State::absent)
+                      step.registered[i] ? State::whole : State::absent)
                 << label.c_str() << ", registration " << i;
             if (r.root == HKEY_LOCAL_MACHINE) {
                 EXPECT_EQ(scriptCreates(r.bits64), step.registered[i])

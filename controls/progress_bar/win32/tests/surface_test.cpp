@@ -1,15 +1,13 @@
-// The GDI surface against the software surface: the control's renderer draws every style on both,
-// and apart from the 3-D edges (the system draws those its own way) the pixels are the same.
-#include <windows.h>
-#include <ocidl.h>
-#include <olectl.h>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+// The control's renderer on three surfaces compared pixel by pixel: GDI for every operation, the
+// control's own off-screen bitmap (software drawing into a device-independent bitmap, GDI for
+// text and edges) and the portable software surface. The control's bitmap paints exactly what
+// GDI paints; the software surface does too, apart from the 3-D edges, which the system draws
+// its own way.
+#include <functional>
 #include <sstream>
 #include <vector>
 
+#include "com_support.h"
 #include "gdi_surface.h"
 #include "progress_bar.h"
 #include "software_surface.h"
@@ -33,63 +31,44 @@ class EdgeRecordingSurface : public SoftwareSurface {
     std::vector<Rect>& edges_;
 };
 
+// Every operation through GDI, on a bitmap of its own.
+class GdiBitmap : public GdiSurface {
+  public:
+    explicit GdiBitmap(Size size) : canvas_(size.width, size.height) { attach(canvas_.hdc()); }
+    testing::Canvas& canvas() { return canvas_; }
+
+  private:
+    testing::Canvas canvas_;
+};
+
+// A container whose own surface and off-screen surfaces are of one kind.
+template <typename Own>
+class Host : public ControlSite {
+  public:
+    template <typename... Args>
+    explicit Host(Size size, Args&... args) : size_(size), own_(size, args...) {}
+    RasterSurface& ownSurface() override { return own_; }
+    std::intptr_t ownWindow() override { return kWindow; }
+    Size clientSize(std::intptr_t window) override { return window == kWindow ? size_ : Size{}; }
+    Size controlSize() override { return size_; }
+    std::unique_ptr<RasterSurface> createOffscreenSurface(Size size) override { return make(size); }
+    FontRef newStandardFont() override { return font; }
+    void propertyChanged(std::string_view) override {}
+    Own& own() { return own_; }
+
+    std::function<std::unique_ptr<RasterSurface>(Size)> make;
+    FontRef font;
+
+  private:
+    Size size_;
+    Own own_;
+};
+
 SystemColorTable systemColors() {
     SystemColorTable table{};
     for (std::size_t i = 0; i < table.size(); ++i) table[i] = GetSysColor(static_cast<int>(i));
     return table;
 }
-
-class SoftwareHost : public ControlSite {
-  public:
-    explicit SoftwareHost(Size size)
-        : size_(size), colors_(systemColors()), own_(size, colors_, edges) {}
-    RasterSurface& ownSurface() override { return own_; }
-    std::intptr_t ownWindow() override { return kWindow; }
-    Size clientSize(std::intptr_t window) override { return window == kWindow ? size_ : Size{}; }
-    Size controlSize() override { return size_; }
-    std::unique_ptr<RasterSurface> createOffscreenSurface(Size size) override {
-        return std::make_unique<EdgeRecordingSurface>(size, colors_, edges);
-    }
-    FontRef newStandardFont() override { return nullptr; }
-    void propertyChanged(std::string_view) override {}
-    Rgb pixel(int x, int y) const { return own_.pixel(x, y); }
-
-    std::vector<Rect> edges;
-
-  private:
-    Size size_;
-    SystemColorTable colors_;
-    EdgeRecordingSurface own_;
-};
-
-// The control's own surface is a memory bitmap, read back pixel by pixel.
-class GdiHost : public ControlSite {
-  public:
-    explicit GdiHost(Size size) : size_(size), own_(OffscreenSurface::create(size)) {}
-    bool ready() const { return own_ != nullptr; }
-    RasterSurface& ownSurface() override { return *own_; }
-    std::intptr_t ownWindow() override { return kWindow; }
-    Size clientSize(std::intptr_t window) override { return window == kWindow ? size_ : Size{}; }
-    Size controlSize() override { return size_; }
-    std::unique_ptr<RasterSurface> createOffscreenSurface(Size size) override {
-        return OffscreenSurface::create(size);
-    }
-    FontRef newStandardFont() override { return nullptr; }
-    void propertyChanged(std::string_view) override {}
-
-    // 0x00BBGGRR, as the software surface holds them.
-    std::vector<Rgb> pixels() const {
-        std::vector<Rgb> result(static_cast<size_t>(size_.width) * size_.height);
-        const HBITMAP bitmap = static_cast<HBITMAP>(GetCurrentObject(own_->dc(), OBJ_BITMAP));
-        readPixels(own_->dc(), bitmap, size_.width, size_.height, result.data());
-        for (Rgb& p : result) p = rgb((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-        return result;
-    }
-
-  private:
-    Size size_;
-    std::unique_ptr<OffscreenSurface> own_;
-};
 
 // A 5 x 3 picture of distinct colours, so that a wrong tiling origin shows.
 std::vector<Rgb> picturePixels() {
@@ -99,32 +78,26 @@ std::vector<Rgb> picturePixels() {
     return pixels;
 }
 
+FontRef gdiFont() {
+    FONTDESC desc{sizeof(FONTDESC),
+                  const_cast<LPOLESTR>(L"Arial"),
+                  {{95000, 0}},
+                  FW_BOLD,
+                  ANSI_CHARSET,
+                  FALSE,
+                  FALSE,
+                  FALSE};
+    win::ComPtr<IFont> font;
+    OleCreateFontIndirect(&desc, IID_IFont, reinterpret_cast<void**>(font.put()));
+    return font ? std::make_shared<GdiFont>(font.get()) : nullptr;
+}
+
 PictureRef gdiPicture() {
-    const auto pixels = picturePixels();
     std::vector<DWORD> dib;
-    for (Rgb p : pixels) dib.push_back((p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = 5;
-    info.bmiHeader.biHeight = -3;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    const HDC screen = GetDC(nullptr);
-    const HBITMAP bitmap = CreateCompatibleBitmap(screen, 5, 3);
-    SetDIBits(screen, bitmap, 0, 3, dib.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    PICTDESC desc{};
-    desc.cbSizeofstruct = sizeof(desc);
-    desc.picType = PICTYPE_BITMAP;
-    desc.bmp.hbitmap = bitmap;
-    IPicture* picture = nullptr;
-    if (FAILED(OleCreatePictureIndirect(&desc, IID_IPicture, TRUE,
-                                        reinterpret_cast<void**>(&picture))))
-        return nullptr;
-    auto result = std::make_shared<GdiPicture>(picture);
-    picture->Release();
-    return result;
+    for (Rgb p : picturePixels()) dib.push_back((p & 0xFF) << 16 | (p & 0xFF00) | (p >> 16 & 0xFF));
+    const auto picture = testing::pictureFromPixels(5, 3, dib);
+    win::ComPtr<IPicture> standard = testing::query<IPicture>(picture.get(), IID_IPicture);
+    return standard ? std::make_shared<GdiPicture>(standard.get()) : nullptr;
 }
 
 bool nearEdge(const std::vector<Rect>& edges, int x, int y) {
@@ -136,54 +109,79 @@ bool nearEdge(const std::vector<Rect>& edges, int x, int y) {
     return false;
 }
 
-void setUp(ProgressBar& bar, std::int32_t style, std::int32_t position, std::int32_t orientation,
-           PictureRef picture) {
-    bar.setBrushStyle(kHatchDiagonalCross);
+struct Configuration {
+    std::int32_t style, brush, position, orientation;
+};
+
+void setUp(ProgressBar& bar, const Configuration& s, PictureRef picture) {
+    bar.setBrushStyle(s.brush);
     bar.setImage(std::move(picture));
-    bar.setOrientation(orientation);
-    bar.setScrolling(style);
-    bar.setValue(position);
+    bar.setOrientation(s.orientation);
+    bar.setScrolling(s.style);
+    bar.setShowText(s.position % 2 ? -1 : 0);  // text on at odd positions
+    bar.setValue(s.position);
 }
 
-TEST(Surfaces, GdiAndSoftwareDrawTheSameBars) {
+// How many pixels differ, and where the first one is.
+std::string differences(Size size, const std::function<Rgb(int, int)>& a,
+                        const std::function<Rgb(int, int)>& b, const std::vector<Rect>* edges) {
+    int differing = 0;
+    std::ostringstream first;
+    for (int y = 0; y < size.height; ++y)
+        for (int x = 0; x < size.width; ++x) {
+            if (a(x, y) == b(x, y) || (edges && nearEdge(*edges, x, y))) continue;
+            if (differing++ == 0)
+                first << " first at (" << x << "," << y << "): " << std::hex << a(x, y) << " and "
+                      << b(x, y) << std::dec;
+        }
+    return differing ? std::to_string(differing) + " pixels differ," + first.str() : "";
+}
+
+TEST(Surfaces, TheControlsBitmapPaintsWhatGdiPaintsAndSoDoesTheSoftwareSurface) {
     ASSERT_EQ(CoInitialize(nullptr), S_OK);
     const PictureRef gdiImage = gdiPicture();
     ASSERT_TRUE(gdiImage);
     const PictureRef softwareImage = std::make_shared<SoftwarePicture>(5, 3, picturePixels());
-    const Size sizes[] = {{200, 66}, {120, 20}, {30, 150}};
-    const std::int32_t positions[] = {-3, 0, 1, 50, 99, 100, 150};
-    int compared = 0;
-    for (const Size size : sizes)
-        for (std::int32_t style = 0; style <= 9; ++style)
-            for (const std::int32_t position : positions)
-                for (std::int32_t orientation = 0; orientation <= 1; ++orientation) {
-                    GdiHost gdiHost(size);
-                    ASSERT_TRUE(gdiHost.ready());
-                    SoftwareHost softwareHost(size);
-                    ProgressBar gdiBar(gdiHost);
-                    ProgressBar softwareBar(softwareHost);
-                    setUp(gdiBar, style, position, orientation, gdiImage);
-                    setUp(softwareBar, style, position, orientation, softwareImage);
-                    const auto gdi = gdiHost.pixels();
-                    int differing = 0;
-                    std::ostringstream first;
-                    for (int y = 0; y < size.height; ++y)
-                        for (int x = 0; x < size.width; ++x) {
-                            const Rgb mine = gdi[static_cast<size_t>(y) * size.width + x];
-                            if (mine == softwareHost.pixel(x, y) ||
-                                nearEdge(softwareHost.edges, x, y))
-                                continue;
-                            if (differing++ == 0)
-                                first << " first at (" << x << "," << y << "): gdi " << std::hex
-                                      << mine << " software " << softwareHost.pixel(x, y)
-                                      << std::dec;
-                        }
-                    EXPECT_EQ(differing, 0) << "style " << style << " position " << position
-                                            << " orientation " << orientation << " size "
-                                            << size.width << "x" << size.height << first.str();
-                    ++compared;
-                }
-    EXPECT_EQ(compared, 3 * 10 * 7 * 2);
+    const FontRef font = gdiFont();
+    const SystemColorTable colors = systemColors();
+    // Every style; the custom brush with every hatch style, HS_SOLID and one beyond.
+    std::vector<Configuration> setups;
+    for (std::int32_t style = 0; style <= 9; ++style)
+        for (std::int32_t brush = 0; brush <= (style == 7 ? 7 : 0); ++brush)
+            for (const std::int32_t position : {-3, 0, 1, 50, 99, 100, 150})
+                for (std::int32_t orientation = 0; orientation <= 1; ++orientation)
+                    setups.push_back({style, brush == 7 ? 99 : brush, position, orientation});
+    for (const Size size : {Size{200, 66}, Size{120, 20}, Size{30, 150}}) {
+        for (const Configuration& s : setups) {
+            Host<GdiBitmap> gdiHost(size);
+            gdiHost.make = [](Size sz) { return std::make_unique<GdiBitmap>(sz); };
+            Host<GdiBitmap> dibHost(size);
+            dibHost.make = [](Size sz) { return DibSurface::create(sz); };
+            std::vector<Rect> edges;
+            const SystemColorTable& table = colors;
+            Host<EdgeRecordingSurface> softwareHost(size, table, edges);
+            softwareHost.make = [&](Size sz) {
+                return std::make_unique<EdgeRecordingSurface>(sz, colors, edges);
+            };
+            gdiHost.font = dibHost.font = font;  // the text in a font of the caller's
+            ProgressBar gdiBar(gdiHost), dibBar(dibHost), softwareBar(softwareHost);
+            setUp(gdiBar, s, gdiImage);
+            setUp(dibBar, s, gdiImage);
+            setUp(softwareBar, s, softwareImage);
+            const auto gdi = [&](int x, int y) { return gdiHost.own().canvas().pixel(x, y); };
+            const auto dib = [&](int x, int y) { return dibHost.own().canvas().pixel(x, y); };
+            const auto software = [&](int x, int y) { return softwareHost.own().pixel(x, y); };
+            const std::string where =
+                "style " + std::to_string(s.style) + " brush " + std::to_string(s.brush) + " at " +
+                std::to_string(s.position) + " orientation " + std::to_string(s.orientation) +
+                " size " + std::to_string(size.width) + "x" + std::to_string(size.height);
+            EXPECT_EQ(differences(size, dib, gdi, nullptr), "") << "bitmap, " << where;
+            // Its glyphs are its own: compared with the text off.
+            if (s.position % 2 == 0) {
+                EXPECT_EQ(differences(size, software, gdi, &edges), "") << "software, " << where;
+            }
+        }
+    }
     CoUninitialize();
 }
 

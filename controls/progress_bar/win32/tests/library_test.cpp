@@ -1,0 +1,134 @@
+// What gaugekit.dll carries for containers and designers: its resources and the type library
+// that early-bound containers compile against, member by member.
+#include <map>
+
+#include "com_support.h"
+
+namespace gaugekit::testing {
+namespace {
+
+TEST(Library, ResourcesHoldTheInterfaceIdsBitmapAndSelfRegisterMark) {
+    const HMODULE module = LoadLibraryExW(dllPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    const auto resource = [module](const wchar_t* name, const wchar_t* type, DWORD& size) {
+        const HRSRC found = FindResourceW(module, name, type);
+        size = found ? SizeofResource(module, found) : 0;
+        return found ? static_cast<const BYTE*>(LockResource(LoadResource(module, found)))
+                     : nullptr;
+    };
+    DWORD size = 0;
+    for (const auto& [name, iid] : {std::pair{L"_IID_XP_PROGRESSBAR", &IID__XP_ProgressBar},
+                                    std::pair{L"_SRCIID_XP_PROGRESSBAR", &DIID___XP_ProgressBar}}) {
+        const BYTE* bytes = resource(name, MAKEINTRESOURCEW(10), size);  // RT_RCDATA
+        ASSERT_EQ(size, 20u) << name;
+        EXPECT_EQ(*reinterpret_cast<const DWORD*>(bytes), 16u);
+        EXPECT_EQ(memcmp(bytes + 4, iid, 16), 0) << name;
+    }
+    EXPECT_NE(resource(MAKEINTRESOURCEW(1), L"TYPELIB", size), nullptr);
+    const auto* bitmap = reinterpret_cast<const BITMAPINFOHEADER*>(
+        resource(MAKEINTRESOURCEW(30000), MAKEINTRESOURCEW(2), size));
+    ASSERT_NE(bitmap, nullptr);
+    EXPECT_EQ(bitmap->biWidth, 16);
+    EXPECT_EQ(bitmap->biHeight, 15);
+    EXPECT_EQ(bitmap->biBitCount, 24);
+    FreeLibrary(module);
+
+    DWORD ignored = 0;
+    std::vector<BYTE> version(GetFileVersionInfoSizeW(dllPath().c_str(), &ignored));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(dllPath().c_str(), 0, static_cast<DWORD>(version.size()),
+                                    version.data()));
+    void* mark = nullptr;
+    UINT length = 0;
+    EXPECT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\OLESelfRegister",
+                               &mark, &length));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+}
+
+TEST(Library, TypeLibraryDescribesTheControlInMemberOrder) {
+    win::ComPtr<ITypeLib> library;
+    ASSERT_EQ(LoadTypeLibEx(dllPath().c_str(), REGKIND_NONE, library.put()), S_OK);
+    TLIBATTR* attr = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+    EXPECT_EQ(attr->wMajorVerNum * 10 + attr->wMinorVerNum, 10);
+    EXPECT_EQ(attr->lcid, 0x409u);
+    EXPECT_TRUE(attr->wLibFlags & LIBFLAG_FCONTROL);
+    library->ReleaseTLibAttr(attr);
+    BSTR name = nullptr;
+    ASSERT_EQ(library->GetDocumentation(-1, &name, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_STREQ(name, L"Project1");
+    SysFreeString(name);
+
+    // Every type by name, as "kind:member=value,member..." (functions in table order, with the
+    // parameter names of DrawGradient and the one help text).
+    std::map<std::wstring, std::wstring> types;
+    for (UINT t = 0; t < library->GetTypeInfoCount(); ++t) {
+        win::ComPtr<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfo(t, info.put()), S_OK);
+        TYPEATTR* type = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&type), S_OK);
+        if (type->typekind == TKIND_ALIAS) {
+            info->ReleaseTypeAttr(type);
+            continue;
+        }
+        BSTR typeName = nullptr;
+        info->GetDocumentation(MEMBERID_NIL, &typeName, nullptr, nullptr, nullptr);
+        std::wstring text = std::to_wstring(type->typekind) + L":";
+        if (type->wTypeFlags & TYPEFLAG_FCONTROL) text += L"control ";
+        if (type->wTypeFlags & TYPEFLAG_FDUAL) text += L"dual ";
+        for (UINT v = 0; v < type->cVars; ++v) {
+            VARDESC* var = nullptr;
+            ASSERT_EQ(info->GetVarDesc(v, &var), S_OK);
+            BSTR member = nullptr;
+            info->GetDocumentation(var->memid, &member, nullptr, nullptr, nullptr);
+            text += std::wstring(member) + L"=" + std::to_wstring(var->lpvarValue->lVal) + L",";
+            SysFreeString(member);
+            info->ReleaseVarDesc(var);
+        }
+        // Through the dual interface's dispatch view, IUnknown and IDispatch come first.
+        for (UINT f = type->typekind == TKIND_DISPATCH ? 7 : 0; f < type->cFuncs; ++f) {
+            FUNCDESC* function = nullptr;
+            ASSERT_EQ(info->GetFuncDesc(f, &function), S_OK);
+            BSTR names[9] = {};
+            UINT count = 0;
+            info->GetNames(function->memid, names, 9, &count);
+            BSTR help = nullptr;
+            info->GetDocumentation(function->memid, nullptr, &help, nullptr, nullptr);
+            text += names[0];
+            if (function->memid == 3)
+                for (UINT i = 1; i < count; ++i)
+                    text += std::wstring(i == 1 ? L"(" : L" ") + names[i];
+            if (help && *help) text += std::wstring(L" \"") + help + L"\"";
+            text += L",";
+            for (UINT i = 0; i < count; ++i) SysFreeString(names[i]);
+            SysFreeString(help);
+            info->ReleaseFuncDesc(function);
+        }
+        types[typeName] = text;
+        SysFreeString(typeName);
+        info->ReleaseTypeAttr(type);
+    }
+    const std::wstring color = L"Color \"Returns/sets the color of the ProgressBar\",";
+    EXPECT_EQ(types[L"_XP_ProgressBar"],
+              L"4:dual DrawProgressBar,DrawLine,DrawGradient(lEndColor lStartcolor X Y X2 Y2 hdc "
+              L"bH,pDraw,BrushStyle," +
+                  color + color +
+                  L"Font,Font,Font,hwnd,hwnd,hdc,hdc,Image,Image,Min,Min,Max,Max,Orientation,"
+                  L"Orientation,Scrolling,Scrolling,ShowText,ShowText,Value,Value,");
+    EXPECT_EQ(types[L"XP_ProgressBar"], L"5:control ");
+    EXPECT_EQ(types[L"__XP_ProgressBar"], L"4:");
+    EXPECT_EQ(types[L"BrushStyle"],
+              L"0:HS_HORIZONTAL=0,HS_VERTICAL=1,HS_FDIAGONAL=2,HS_BDIAGONAL=3,HS_CROSS=4,"
+              L"HS_DIAGCROSS=5,HS_SOLID=6,");
+    EXPECT_EQ(types[L"cScrolling"],
+              L"0:ccScrollingStandard=0,ccScrollingSmooth=1,ccScrollingSearch=2,"
+              L"ccScrollingOfficeXP=3,ccScrollingPastel=4,ccScrollingQuill=5,"
+              L"ccScrollingMediaPlayer=6,ccScrollingCustomBrush=7,ccScrollingPicture=8,"
+              L"ccScrollingMetallic=9,");
+    EXPECT_EQ(types[L"cOrientation"], L"0:ccOrientationHorizontal=0,ccOrientationVertical=1,");
+}
+
+}  // namespace
+}  // namespace gaugekit::testing
