@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/avi_header.h"
+#include "win32/system_library.h"
 
 namespace win {
 
@@ -20,6 +21,34 @@ constexpr IID kAviFileInterface = {0x00020020, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x
 
 // A stream format larger than this is no format this reader needs to look into.
 constexpr LONG kMaxFormat = 64 * 1024;
+
+// The AVI library's functions, looked up when a movie is first read: linked the usual way, the
+// library and those it loads in turn would be loaded before every window of the plug-ins shows.
+struct AviLibrary {
+    decltype(::AVIFileInit)* fileInit;
+    decltype(::AVIFileExit)* fileExit;
+    decltype(::AVIFileGetStream)* fileGetStream;
+    decltype(::AVIStreamInfoW)* streamInfo;
+    decltype(::AVIStreamReadFormat)* streamReadFormat;
+
+    bool complete() const {
+        return fileInit && fileExit && fileGetStream && streamInfo && streamReadFormat;
+    }
+};
+
+const AviLibrary& aviLibrary() {
+    static const AviLibrary library = [] {
+        constexpr wchar_t kName[] = L"avifil32.dll";
+        return AviLibrary{
+            systemFunction<decltype(::AVIFileInit)>(kName, "AVIFileInit"),
+            systemFunction<decltype(::AVIFileExit)>(kName, "AVIFileExit"),
+            systemFunction<decltype(::AVIFileGetStream)>(kName, "AVIFileGetStream"),
+            systemFunction<decltype(::AVIStreamInfoW)>(kName, "AVIStreamInfoW"),
+            systemFunction<decltype(::AVIStreamReadFormat)>(kName, "AVIStreamReadFormat"),
+        };
+    }();
+    return library;
+}
 
 // Whether the file's layout up to the end of its movie data is sound (read here first: the
 // platform's handler may crash on a damaged one).
@@ -44,11 +73,12 @@ bool hasSoundLayout(const std::wstring& path) {
 // The stream's format bytes, or none when it has none of at least `least` bytes.
 std::vector<BYTE> streamFormat(IAVIStream* stream, std::size_t least) {
     LONG size = 0;
-    if (AVIStreamReadFormat(stream, 0, nullptr, &size) != 0 || size < static_cast<LONG>(least) ||
+    const auto readFormat = aviLibrary().streamReadFormat;
+    if (readFormat(stream, 0, nullptr, &size) != 0 || size < static_cast<LONG>(least) ||
         size > kMaxFormat)
         return {};
     std::vector<BYTE> format(static_cast<std::size_t>(size));
-    if (AVIStreamReadFormat(stream, 0, format.data(), &size) != 0 ||
+    if (readFormat(stream, 0, format.data(), &size) != 0 ||
         size < static_cast<LONG>(least))
         return {};
     return format;
@@ -98,14 +128,16 @@ common::AudioFormat audioFormat(IAVIStream* stream, const AVISTREAMINFOW& info) 
 AviReader::AviReader() {
     const HRESULT started = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     comStarted_ = SUCCEEDED(started);
-    AVIFileInit();
+    if (!aviLibrary().complete()) return;
+    aviLibrary().fileInit();
+    libraryStarted_ = true;
     CoGetClassObject(kAviFileHandler, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
                      reinterpret_cast<void**>(factory_.put()));
 }
 
 AviReader::~AviReader() {
     factory_.reset();
-    AVIFileExit();
+    if (libraryStarted_) aviLibrary().fileExit();
     if (comStarted_) CoUninitialize();
 }
 
@@ -123,9 +155,9 @@ std::optional<common::MovieInfo> AviReader::read(const std::wstring& path) const
     common::MovieInfo movie;
     for (LONG i = 0; !movie.video || !movie.audio; ++i) {
         ComPtr<IAVIStream> stream;
-        if (AVIFileGetStream(avi.get(), stream.put(), 0, i) != 0) break;
+        if (aviLibrary().fileGetStream(avi.get(), stream.put(), 0, i) != 0) break;
         AVISTREAMINFOW info{};
-        if (AVIStreamInfoW(stream.get(), &info, sizeof info) != 0) continue;
+        if (aviLibrary().streamInfo(stream.get(), &info, sizeof info) != 0) continue;
         if (info.fccType == streamtypeVIDEO && !movie.video)
             movie.video = videoFormat(stream.get(), info);
         else if (info.fccType == streamtypeAUDIO && !movie.audio)

@@ -27,6 +27,7 @@ class AviReader {
 
   private:
     bool comStarted_ = false;
+    bool libraryStarted_ = false;  // the AVI library found and started
     ComPtr<IClassFactory> factory_;
 };
 

@@ -1,9 +1,11 @@
 #include "win32/window_builder.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <string>
 
-#include <commctrl.h>
+#include "win32/system_library.h"
 
 namespace win {
 
@@ -677,14 +679,19 @@ void placeBeside(HWND window, HWND anchor) {
 }
 
 std::vector<std::wstring> droppedPaths(HDROP drop) {
+    // The shell's library only when something is dropped, not before every window shows.
+    static auto* const queryFile =
+        systemFunction<decltype(::DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
+    static auto* const finish = systemFunction<decltype(::DragFinish)>(L"shell32.dll", "DragFinish");
     std::vector<std::wstring> paths;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    if (!queryFile || !finish) return paths;
+    const UINT count = queryFile(drop, 0xFFFFFFFF, nullptr, 0);
     for (UINT i = 0; i < count; ++i) {
-        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        std::wstring path(queryFile(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(queryFile(drop, i, path.data(), static_cast<UINT>(path.size())));
         paths.push_back(std::move(path));
     }
-    DragFinish(drop);
+    finish(drop);
     return paths;
 }
 
