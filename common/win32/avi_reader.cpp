@@ -78,8 +78,7 @@ std::vector<BYTE> streamFormat(IAVIStream* stream, std::size_t least) {
         size > kMaxFormat)
         return {};
     std::vector<BYTE> format(static_cast<std::size_t>(size));
-    if (readFormat(stream, 0, format.data(), &size) != 0 ||
-        size < static_cast<LONG>(least))
+    if (readFormat(stream, 0, format.data(), &size) != 0 || size < static_cast<LONG>(least))
         return {};
     return format;
 }

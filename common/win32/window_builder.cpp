@@ -682,7 +682,8 @@ std::vector<std::wstring> droppedPaths(HDROP drop) {
     // The shell's library only when something is dropped, not before every window shows.
     static auto* const queryFile =
         systemFunction<decltype(::DragQueryFileW)>(L"shell32.dll", "DragQueryFileW");
-    static auto* const finish = systemFunction<decltype(::DragFinish)>(L"shell32.dll", "DragFinish");
+    static auto* const finish =
+        systemFunction<decltype(::DragFinish)>(L"shell32.dll", "DragFinish");
     std::vector<std::wstring> paths;
     if (!queryFile || !finish) return paths;
     const UINT count = queryFile(drop, 0xFFFFFFFF, nullptr, 0);
