@@ -452,9 +452,18 @@ TEST_F(Merger, LeavesOutNamesThatWindowsForbidsAndSaysSoOnce) {
 
     add(folder);
     EXPECT_EQ(prompter_.messages, (std::vector<Message>{note, note}));
+    // Dropped one by one, they are left out by the same rule, and named.
+    prompter_.messages.clear();
+    // Joined as text: to a path, "a:" would be a drive.
+    const std::wstring in = folder.wstring() + L"\\";
+    win::testing::dropFiles(frm_->hwnd(), {in + L"x\" & echo INJECTED & \".avi", in + L"a: b.avi",
+                                           in + L"good 1.avi", in + L"tab\there.avi"});
+    leftOut.firstLeftOut = in + L"x\" & echo INJECTED & \".avi";
+    EXPECT_EQ(prompter_.messages,
+              (std::vector<Message>{{leftOutMessage(leftOut), win::MessageIcon::None}}));
     EXPECT_EQ(entries(),
               (std::vector<std::wstring>{entryOf(videos() / L"a.avi"), entryOf(videos() / L"b.avi"),
-                                         good[0], good[1]}));
+                                         good[0], good[1], good[0]}));
     chooseCopy();
     win::testing::type(item(FrmMain::Text1), L"joined");
     click(item(FrmMain::Command3));
@@ -462,7 +471,8 @@ TEST_F(Merger, LeavesOutNamesThatWindowsForbidsAndSaysSoOnce) {
     EXPECT_EQ(win::testing::fileBytes(script()),
               h.substr(0, 2) + "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + f +
                   "\\joined.avi\" -ovc copy -oac copy \"" + v + "\\a.avi\" \"" + v +
-                  "\\b.avi\" \"" + f + "\\good 1.avi\" \"" + f + "\\good 2.avi\" \r\npause\r\n");
+                  "\\b.avi\" \"" + f + "\\good 1.avi\" \"" + f + "\\good 2.avi\" \"" + f +
+                  "\\good 1.avi\" \r\npause\r\n");
 #endif
 }
 
