@@ -318,4 +318,16 @@ inline std::vector<std::wstring> paintedFaults(HWND window, UINT dpi) {
     return faults;
 }
 
+// The faults of a form laid out at each checked DPI in turn, each saying where and at which DPI.
+inline std::vector<std::wstring> paintedFaultsAtEachDpi(const Form& form) {
+    std::vector<std::wstring> faults;
+    for (UINT dpi : kCheckedDpis) {
+        changeDpi(form.hwnd(), dpi);
+        for (const auto& fault : paintedFaults(form.hwnd(), form.dpi()))
+            faults.push_back(windowText(form.hwnd()) + L" at " + std::to_wstring(dpi) + L" DPI: " +
+                             fault);
+    }
+    return faults;
+}
+
 }  // namespace win::testing

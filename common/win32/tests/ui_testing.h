@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -30,8 +31,19 @@ struct Message {
     bool operator==(const Message&) const = default;
 };
 
+// How a failing test shows a message: its text, and its icon when it has one.
+inline void PrintTo(const Message& m, std::ostream* out) {
+    std::string text(m.text.size() * 3, '\0');
+    text.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, m.text.data(), static_cast<int>(m.text.size()), text.data(),
+                            static_cast<int>(text.size()), nullptr, nullptr)));
+    *out << '"' << text << '"' << (m.icon == MessageIcon::Information ? " (information)" : "");
+}
+
+using Messages = std::vector<Message>;
+
 struct RecordingPrompter : Prompter {
-    std::vector<Message> messages;
+    Messages messages;
     std::vector<std::wstring> questions;
     bool answer = false;  // to every question
     std::vector<RuntimeError> errors;
@@ -43,6 +55,8 @@ struct RecordingPrompter : Prompter {
         return answer;
     }
     void runtimeError(const RuntimeError& error) override { errors.push_back(error); }
+    // The messages shown since the last call, which forgets them.
+    Messages said() { return std::exchange(messages, {}); }
 };
 
 struct RecordingStarter : ProgramStarter {
