@@ -18,14 +18,6 @@ namespace e2e {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-inline std::string utf8(std::wstring_view text) {
-    std::string out(text.size() * 3, '\0');
-    out.resize(static_cast<std::size_t>(
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
-                            static_cast<int>(out.size()), nullptr, nullptr)));
-    return out;
-}
-
 // A program the build wrote, named by its build-machine path. Under Wine that path is a Unix one,
 // which Wine's own converter turns into the drive path it is reachable by.
 inline fs::path builtProgram(const char* buildPath) {

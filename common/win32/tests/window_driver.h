@@ -16,6 +16,14 @@ inline constexpr std::chrono::milliseconds kPatience{20000};
 // A window that does not answer a message within this long counts as hung.
 inline constexpr UINT kAnswerMs = 5000;
 
+inline std::string utf8(std::wstring_view text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                            static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
 // Polls until ready() holds; false when the time ran out first.
 template <typename Ready>
 bool waitUntil(Ready ready, std::chrono::milliseconds timeout = kPatience) {
