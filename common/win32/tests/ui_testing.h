@@ -187,40 +187,33 @@ inline std::vector<std::wstring> listEntries(HWND list) {
     return out;
 }
 
-// Answers the next dialog that the owner window opens (a modal one, so the test's own thread is
-// inside it) from another thread. A dialog still open after the answer is cancelled, so that a
-// failure cannot hang the test.
-class DialogAnswer {
-  public:
-    DialogAnswer(HWND owner, std::function<void(HWND dialog)> answer)
-        : thread_([this, owner, answer = std::move(answer)] { run(owner, answer); }) {}
-    ~DialogAnswer() { thread_.join(); }
-    DialogAnswer(const DialogAnswer&) = delete;
-    DialogAnswer& operator=(const DialogAnswer&) = delete;
+namespace detail {
 
-  private:
-    static BOOL CALLBACK ownedDialog(HWND h, LPARAM lParam) {
-        auto& [owner, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(lParam);
-        wchar_t name[16] = {};
-        GetClassNameW(h, name, 16);
-        if (lstrcmpW(name, L"#32770") == 0 && GetWindow(h, GW_OWNER) == owner && IsWindowVisible(h))
-            found = h;
-        return !found;
-    }
-    void run(HWND owner, const std::function<void(HWND)>& answer) {
+inline BOOL CALLBACK ownedDialog(HWND h, LPARAM lParam) {
+    auto& [owner, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(lParam);
+    wchar_t name[16] = {};
+    GetClassNameW(h, name, 16);
+    if (lstrcmpW(name, L"#32770") == 0 && GetWindow(h, GW_OWNER) == owner && IsWindowVisible(h))
+        found = h;
+    return !found;
+}
+
+}  // namespace detail
+
+// Answers the next dialog that the owner window opens (a modal one, so the test's own thread is
+// inside it) from another thread, which the caller keeps until the dialog is done. A dialog still
+// open after the answer is cancelled, so that a failure cannot hang the test.
+inline std::jthread answerDialog(HWND owner, std::function<void(HWND dialog)> answer) {
+    return std::jthread([owner, answer = std::move(answer)] {
         std::pair<HWND, HWND> search{owner, nullptr};
-        if (!e2e::waitUntil(
-                [&] {
-                    return !EnumWindows(&DialogAnswer::ownedDialog,
-                                        reinterpret_cast<LPARAM>(&search));
-                },
-                std::chrono::seconds(10)))
-            return;
+        const auto found = [&] {
+            return !EnumWindows(detail::ownedDialog, reinterpret_cast<LPARAM>(&search));
+        };
+        if (!e2e::waitUntil(found, std::chrono::seconds(10))) return;
         answer(search.second);
         if (!e2e::waitUntil([&] { return !IsWindow(search.second); }, std::chrono::seconds(3)))
             PostMessageW(search.second, WM_COMMAND, IDCANCEL, 0);
-    }
-    std::thread thread_;
-};
+    });
+}
 
 }  // namespace win::testing

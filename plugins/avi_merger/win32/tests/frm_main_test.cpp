@@ -107,7 +107,7 @@ class Merger : public testing::Test {
     }
     // Add, with the folder dialog answered: the folder chosen, or Cancel when it is empty.
     void add(const fs::path& folder) {
-        const win::testing::DialogAnswer answer(frm_->hwnd(), [folder](HWND dialog) {
+        const auto answer = win::testing::answerDialog(frm_->hwnd(), [folder](HWND dialog) {
             EXPECT_NE(e2e::visibleTexts(dialog).find(
                           L"Please select the directory containing all the movie files"),
                       std::wstring::npos);
@@ -273,41 +273,98 @@ TEST_F(Merger, DroppedFoldersAndAviFilesAreAddedInDropOrder) {
     EXPECT_TRUE(prompter_.errors.empty());
 }
 
-TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
+TEST_F(Merger, MergeWritesNothingWhenItRefusesOrTheUserSaysNo) {
+    std::ofstream(videos() / L"old.avi") << "an earlier merge";
+    const std::wstring quoted = videos().wstring() + L"\\x\" & echo INJECTED & \".avi";
+    const auto overInput = [&](const wchar_t* name) {
+        return L"The merged file would be written over one of the files it is made from:\n\n" +
+               (videos() / name).wstring() + L"\n\nChoose another output name.";
+    };
+    const std::wstring anyway =
+        L"\n\nJoined without re-encoding, such files make a movie that players may not play. "
+        L"Merge anyway?";
     struct Case {
-        std::wstring method, name, message;
+        std::wstring listed;  // after a.avi and b.avi: a movie, or an entry as it is
+        std::wstring method, name;
+        std::wstring told, asked;  // the message or the question, if any
+        LRESULT selection;         // afterwards
     };
-    const Case refused[] = {
-        {L"copy", L"x", L"Invalid Merge Method!"},
-        {L"Copy ", L"x", L"Invalid Merge Method!"},
-        {L"Copy", L"   ", L"Output name invalid!"},
-        {L"Copy", L"a|b", L"Output name invalid!"},
+    const Case cases[] = {
+        {L"", L"copy", L"x", L"Invalid Merge Method!", L"", 0},
+        {L"", L"Copy ", L"x", L"Invalid Merge Method!", L"", 0},
+        {L"", L"Copy", L"   ", L"Output name invalid!", L"", 0},
+        {L"", L"Copy", L"a|b", L"Output name invalid!", L"", 0},
+        // However an entry that would break out of its quotes got into the list, it is refused.
+        {L"x [Path: " + quoted + L"]", L"Copy", L"x", win::unreadablePathMessage(quoted), L"", 2},
+        {L"", L"Copy", L"a", overInput(L"a.avi"), L"", 0},
+        {L"", L"Copy", L"B.avi", overInput(L"b.avi"), L"", 1},
+        {L"", L"Copy", L"old", L"",
+         L"The merged file already exists:\n\n" + (videos() / L"old.avi").wstring() +
+             L"\n\nReplace it?",
+         0},
+        {L"codec.avi", L"Copy", L"x", L"",
+         L"codec.avi differs from a.avi: video codec MJPG, not FMP4." + anyway, 0},
+        {L"rate.avi", L"Copy", L"x", L"",
+         L"rate.avi differs from a.avi: frame rate 25 fps, not 10 fps." + anyway, 0},
+        {L"audio_format.avi", L"Copy", L"x", L"",
+         L"audio_format.avi differs from a.avi: audio format MP3, not PCM." + anyway, 0},
+        {L"channels.avi", L"Copy", L"x", L"",
+         L"channels.avi differs from a.avi: audio channels 2, not 1." + anyway, 0},
+        {L"sample_rate.avi", L"Copy", L"x", L"",
+         L"sample_rate.avi differs from a.avi: audio sample rate 11025 Hz, not 8000 Hz." + anyway,
+         0},
+        {L"bits.avi", L"Copy", L"x", L"",
+         L"bits.avi differs from a.avi: audio bits per sample 8, not 16." + anyway, 0},
+        {L"silent.avi", L"Copy", L"x", L"",
+         L"silent.avi differs from a.avi: audio format none, not PCM." + anyway, 0},
+        {L"truncated.avi", L"Copy", L"x", L"", L"truncated.avi cannot be read as AVI." + anyway, 0},
+        {L"not_avi.avi", L"Copy", L"x", L"", L"not_avi.avi cannot be read as AVI." + anyway, 0},
+        {L"missing.avi", L"Copy", L"x", L"", L"missing.avi cannot be read as AVI." + anyway, 0},
     };
-    for (const auto& c : refused) {
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.listed + L"|" + c.method + L"|" + c.name);
+        SendMessageW(item(FrmMain::List1), LB_RESETCONTENT, 0, 0);
+        for (const auto& name : {L"a.avi", L"b.avi"}) append(entryOf(videos() / name));
+        if (!c.listed.empty())
+            append(c.listed.find(L'[') != std::wstring::npos ? c.listed
+                                                             : entryOf(movies_ / c.listed));
         SetWindowTextW(item(FrmMain::Combo1), c.method.c_str());
         type(item(FrmMain::Text1), c.name);
+        select(0);
         click(item(FrmMain::Command3));
-        EXPECT_EQ(prompter_.said(), (Messages{{c.message, win::MessageIcon::None}}))
-            << c.method << L"|" << c.name;
+        EXPECT_EQ(prompter_.said(),
+                  (c.told.empty() ? Messages{} : Messages{{c.told, win::MessageIcon::None}}));
+        EXPECT_EQ(std::exchange(prompter_.questions, {}),
+                  (c.asked.empty() ? std::vector<std::wstring>{} : std::vector{c.asked}));
+        EXPECT_EQ(selection(), c.selection);
     }
+    EXPECT_FALSE(fs::exists(script()));
+    EXPECT_TRUE(starter_.starts.empty());
+    EXPECT_EQ(ended_, 0);
+}
 
-    // However an entry that would break out of its quotes got into the list, its path is refused.
-    const std::wstring quoted = videos().wstring() + L"\\x\" & echo INJECTED & \".avi";
-    append(L"x [Path: " + quoted + L"]");
-    merge(L"joined");
-    EXPECT_EQ(prompter_.messages,
-              (Messages{{win::unreadablePathMessage(quoted), win::MessageIcon::None}}));
-    EXPECT_EQ(selection(), 2);
-    click(item(FrmMain::Command4));
+TEST_F(Merger, MergeWritesOverAnOldFileAndJoinsFilesThatDifferWhenTheUserSaysYes) {
+    std::ofstream(videos() / L"old.avi") << "an earlier merge";
+    append(entryOf(movies_ / L"size.avi"));
+    prompter_.answer = true;
+    merge(L"old.AVI");
+    EXPECT_EQ(prompter_.questions.size(), 2u);  // whether to join them, then whether to replace
+    EXPECT_EQ(win::testing::fileBytes(script()),
+              scriptFor(videos() / L"old.AVI",
+                        {videos() / L"a.avi", videos() / L"b.avi", movies_ / L"size.avi"}));
+    EXPECT_EQ(starter_.starts.size(), 1u);
+    EXPECT_EQ(ended_, 1);
+    EXPECT_EQ(win::testing::fileBytes(videos() / L"old.avi"), "an earlier merge");
+}
 
+TEST_F(Merger, MergeWritesTheScriptStartsItAndEndsOnceTheHostsTmpIsThere) {
     // A host root without its tmp folder: the script cannot be created, and the selection stays.
     setHostRoot(root_ / L"nowhere");
     select(0);
     merge(L" my clip ");
-    EXPECT_EQ(prompter_.messages,
+    EXPECT_EQ(prompter_.said(),
               (Messages{{L"Error while compiling script!", win::MessageIcon::None}}));
     EXPECT_EQ(selection(), 0);
-    EXPECT_FALSE(fs::exists(script()));
     EXPECT_TRUE(starter_.starts.empty());
     EXPECT_EQ(ended_, 0);
 
@@ -321,46 +378,6 @@ TEST_F(Merger, MergeChecksThenWritesStartsAndEnds) {
               (std::vector<std::pair<std::wstring, int>>{{script().wstring(), SW_SHOWNORMAL}}));
     EXPECT_EQ(ended_, 1);
     EXPECT_EQ(frm_->hwnd(), nullptr);
-}
-
-TEST_F(Merger, MergeNeverWritesOverAnInputAndAsksBeforeReplacingAFile) {
-    std::ofstream(videos() / L"old.avi") << "an earlier merge";
-    struct Case {
-        std::wstring name;
-        bool answer;            // to "Replace it?", if asked
-        std::wstring message;   // what the user is told, if anything
-        std::wstring question;  // what the user is asked, if anything
-        LRESULT selection;      // afterwards, when nothing is written
-    };
-    const auto overInput = [&](const wchar_t* name) {
-        return L"The merged file would be written over one of the files it is made from:\n\n" +
-               (videos() / name).wstring() + L"\n\nChoose another output name.";
-    };
-    const auto replace = [&](const wchar_t* name) {
-        return L"The merged file already exists:\n\n" + (videos() / name).wstring() +
-               L"\n\nReplace it?";
-    };
-    const Case cases[] = {
-        {L"a", false, overInput(L"a.avi"), L"", 0},
-        {L"B.avi", false, overInput(L"b.avi"), L"", 1},
-        {L"old", false, L"", replace(L"old.avi"), 0},
-        {L"old.AVI", true, L"", replace(L"old.AVI"), 1},
-    };
-    for (const auto& c : cases) {
-        prompter_.answer = c.answer;
-        select(0);
-        merge(c.name);
-        EXPECT_EQ(prompter_.messages.empty() ? L"" : prompter_.messages[0].text, c.message);
-        EXPECT_EQ(prompter_.questions.empty() ? L"" : prompter_.questions[0], c.question);
-        if (c.answer) break;
-        EXPECT_EQ(selection(), c.selection) << c.name;
-        EXPECT_FALSE(fs::exists(script())) << c.name;
-        EXPECT_TRUE(starter_.starts.empty()) << c.name;
-    }
-    EXPECT_EQ(win::testing::fileBytes(script()),
-              scriptFor(videos() / L"old.AVI", {videos() / L"a.avi", videos() / L"b.avi"}));
-    EXPECT_EQ(starter_.starts.size(), 1u);
-    EXPECT_EQ(win::testing::fileBytes(videos() / L"old.avi"), "an earlier merge");
 }
 
 TEST_F(Merger, AListTooLongForOneCommandIsRefusedAtTheFirstFileThatDoesNotFit) {
@@ -419,50 +436,6 @@ TEST_F(Merger, LeavesOutNamesThatWindowsForbidsAndSaysSoOnce) {
                         {videos() / L"a.avi", videos() / L"b.avi", folder / L"good 1.avi",
                          folder / L"good 2.avi", folder / L"good 1.avi"}));
 #endif
-}
-
-TEST_F(Merger, AsksBeforeJoiningFilesThatAStreamCopyCannotJoin) {
-    struct Case {
-        const wchar_t* movie;  // listed after a.avi and b.avi
-        std::wstring named;    // the question's first line
-    };
-    const Case cases[] = {
-        {L"codec.avi", L"codec.avi differs from a.avi: video codec MJPG, not FMP4."},
-        {L"rate.avi", L"rate.avi differs from a.avi: frame rate 25 fps, not 10 fps."},
-        {L"audio_format.avi", L"audio_format.avi differs from a.avi: audio format MP3, not PCM."},
-        {L"channels.avi", L"channels.avi differs from a.avi: audio channels 2, not 1."},
-        {L"sample_rate.avi",
-         L"sample_rate.avi differs from a.avi: audio sample rate 11025 Hz, not 8000 Hz."},
-        {L"bits.avi", L"bits.avi differs from a.avi: audio bits per sample 8, not 16."},
-        {L"silent.avi", L"silent.avi differs from a.avi: audio format none, not PCM."},
-        {L"truncated.avi", L"truncated.avi cannot be read as AVI."},
-        {L"not_avi.avi", L"not_avi.avi cannot be read as AVI."},
-        {L"missing.avi", L"missing.avi cannot be read as AVI."},
-        // The last one answered Yes: the merge goes on as if nothing had been asked.
-        {L"size.avi", L"size.avi differs from a.avi: frame size 320x240, not 160x120."},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.movie);
-        append(entryOf(movies_ / c.movie));
-        select(0);
-        prompter_.answer = &c == std::end(cases) - 1;
-        merge(L"joined");
-        ASSERT_EQ(prompter_.questions.size(), 1u);
-        EXPECT_TRUE(prompter_.questions[0].starts_with(c.named + L"\n\n"))
-            << prompter_.questions[0];
-        EXPECT_TRUE(prompter_.questions[0].ends_with(L"Merge anyway?"));
-        if (prompter_.answer) break;
-        // No: nothing written or started, the selection as it was.
-        EXPECT_FALSE(fs::exists(script()));
-        EXPECT_EQ(selection(), 0);
-        select(2);
-        click(item(FrmMain::Command4));
-    }
-    EXPECT_EQ(win::testing::fileBytes(script()),
-              scriptFor(videos() / L"joined.avi",
-                        {videos() / L"a.avi", videos() / L"b.avi", movies_ / L"size.avi"}));
-    EXPECT_EQ(starter_.starts.size(), 1u);
-    EXPECT_EQ(ended_, 1);
 }
 
 TEST_F(Merger, EscOrClosingTheWindowDuringTheCheckStopsTheMerge) {

@@ -364,7 +364,7 @@ TEST_F(Splitter, BrowseRemembersTheLastChoiceAndItsLength) {
     std::ofstream(unknown) << "RIFF";
     // The file-open dialog answered: the name typed and Open, or Cancel when it is empty.
     const auto browse = [&](const std::wstring& name) {
-        const win::testing::DialogAnswer answer(frm_->hwnd(), [name](HWND dialog) {
+        const auto answer = win::testing::answerDialog(frm_->hwnd(), [name](HWND dialog) {
             EXPECT_EQ(win::windowText(dialog), L"Select input file");
             if (!name.empty())
                 SendMessageW(e2e::visibleDescendant(dialog, L"Edit"), WM_SETTEXT, 0,
