@@ -182,23 +182,6 @@ TEST_F(Splitter, AddPartAppendsItsLinesAndKeepsItsStateUntilItsCloseButton) {
     EXPECT_EQ(frm_->hwnd(), nullptr);
 }
 
-TEST_F(Splitter, RemoveAndDeleteNeedASelection) {
-    const HWND list = item(FrmMain::List1);
-    const Messages nothing = {{L"Nothing selected!", MessageIcon::None}};
-    click(item(FrmMain::Command3));
-    EXPECT_EQ(prompter_.said(), nothing);
-    addPart(L"00:00:01", L"00:00:02");
-    addPart(L"00:00:03", L"00:00:04");
-    select(0);
-    win::testing::pressKey(list, VK_DELETE);
-    EXPECT_EQ(parts(), (std::vector<std::wstring>{L"Split From [00:00:03] To [00:00:04]"}));
-    EXPECT_EQ(selection(), LB_ERR);
-    EXPECT_EQ(GetFocus(), list);  // so that the next Delete goes to the list again
-    win::testing::pressKey(list, VK_DELETE);
-    EXPECT_EQ(prompter_.said(), nothing);
-    EXPECT_EQ(parts().size(), 1u);
-}
-
 TEST_F(Splitter, ADroppedAviFileBecomesTheInputFile) {
     EXPECT_TRUE(GetWindowLongW(frm_->hwnd(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     const std::wstring movie = (root_ / L"Holiday.AVI").wstring(),
@@ -225,15 +208,24 @@ TEST_F(Splitter, ADroppedAviFileBecomesTheInputFile) {
     }
 }
 
-TEST_F(Splitter, StartWritesTheScriptInTheConsoleCodePageAndStartsItMinimized) {
+TEST_F(Splitter, StartWritesTheRemainingPartsInTheConsoleCodePageAndStartsItMinimized) {
     // A folder on E: that does not exist has no short name: without an "é" in the console's code
     // page, the path cannot be written at all.
     const std::wstring input = L"E:\\Vid\u00e9o 100%\\a.avi";
     addPart(L"00:00:01", L"00:00:02");
     addPart(L"00:00:05", L"00:00:15");
     addPart(L"00:00:05", L"00:00:15", true, false);
+    // Remove and Delete need a selection; the parts close up behind the one removed.
+    const Messages nothing = {{L"Nothing selected!", MessageIcon::None}};
+    click(item(FrmMain::Command3));
+    EXPECT_EQ(prompter_.said(), nothing);
+    const HWND list = item(FrmMain::List1);
     select(0);
-    click(item(FrmMain::Command3));  // the parts close up behind the one removed
+    win::testing::pressKey(list, VK_DELETE);
+    EXPECT_EQ(selection(), LB_ERR);
+    EXPECT_EQ(GetFocus(), list);  // so that the next Delete goes to the list again
+    win::testing::pressKey(list, VK_DELETE);
+    EXPECT_EQ(prompter_.said(), nothing);
 
     // Where the script cannot be written, the run-time error report, and nothing started.
     fs::remove_all(root_ / L"host" / L"tmp");
