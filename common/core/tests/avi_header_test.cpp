@@ -110,6 +110,7 @@ TEST(AviHeader, PassesSoundLayoutsOnly) {
         {"cut before the header list", {}, 0, 0, 20, false},
         {"cut inside the movie data", {}, 0, 0, 400, false},
         {"movie data longer than the file", {}, -113, 0x01, 0, false},
+        {"movie data a byte longer than the file", {}, -116, 113, 0, false},
         {"padding far beyond the first read",
          {.between = {chunk("JUNK", Bytes(20000)), list("INFO", {})}},
          0,

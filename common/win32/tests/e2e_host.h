@@ -18,54 +18,61 @@ namespace e2e {
 namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
-inline std::string utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
 // A program the build wrote, named by its build-machine path. Under Wine that path is a Unix one,
 // which Wine's own converter turns into the drive path it is reachable by.
 inline fs::path builtProgram(const char* buildPath) {
     using ToDos = WCHAR* CDECL(const char*);
     const auto toDos = reinterpret_cast<ToDos*>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_dos_file_name")));
-    if (buildPath[0] == '/' && toDos) {
-        WCHAR* dos = toDos(buildPath);
-        fs::path path = dos ? dos : L"";
-        HeapFree(GetProcessHeap(), 0, dos);
-        return path;
-    }
-    return fs::path(buildPath).make_preferred();
+    if (buildPath[0] != '/' || !toDos) return fs::path(buildPath).make_preferred();
+    WCHAR* dos = toDos(buildPath);
+    fs::path path = dos ? dos : L"";
+    HeapFree(GetProcessHeap(), 0, dos);
+    return path;
 }
 
 // A unique folder under the temp folder, removed with everything in it at the end. Removal is
 // retried for a while: the job script's last encoder may still be exiting.
 class TempFolder {
   public:
-    TempFolder() {
-        wchar_t temp[MAX_PATH + 1] = {};
-        GetTempPathW(MAX_PATH + 1, temp);
-        path_ = fs::path(temp) / (L"clipcutter-e2e-" + std::to_wstring(GetCurrentProcessId()) +
-                                  L"-" + std::to_wstring(GetTickCount64()));
-    }
+    TempFolder()
+        : path_(fs::temp_directory_path() /
+                (L"clipcutter-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                 std::to_wstring(GetTickCount64()))) {}
     ~TempFolder() {
-        waitUntil(
-            [&] {
-                std::error_code error;
-                fs::remove_all(path_, error);
-                return !fs::exists(path_, error);
-            },
-            std::chrono::milliseconds(5000));
+        std::error_code error;
+        const auto removed = [&] {
+            fs::remove_all(path_, error);
+            return !fs::exists(path_, error);
+        };
+        waitUntil(removed, std::chrono::milliseconds(5000));
     }
     const fs::path& path() const { return path_; }
 
   private:
     fs::path path_;
+};
+
+// A host folder as the host lays it out, with a name that the command interpreter would expand
+// ("%windir%") if a script's path went through it: the program in its plugins folder, the
+// recording encoder as its bin\mencoder.exe, an empty tmp, and beside it a folder of movies
+// whose name holds an accent, a '%' and a '&'.
+struct Host {
+    Host(const char* builtExe, const char* builtEncoder)
+        : root(temp.path() / L"host %windir%"),
+          media(temp.path() / L"m\u00e9dia 100% & more"),
+          program(root / L"plugins" / builtProgram(builtExe).filename()),
+          log(root / L"bin" / L"calls.log") {
+        std::error_code error;
+        for (const auto& folder : {root / L"plugins", root / L"bin", root / L"tmp", media})
+            made = fs::create_directories(folder, error) && made;
+        made = fs::copy_file(builtProgram(builtExe), program, error) &&
+               fs::copy_file(builtProgram(builtEncoder), root / L"bin" / L"mencoder.exe", error) &&
+               made;
+    }
+    const TempFolder temp;
+    const fs::path root, media, program, log;
+    bool made = true;
 };
 
 // A started program, ended by force at the end if it has not ended by itself, together with
@@ -88,19 +95,15 @@ class Process {
     ~Process() {
         if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
             TerminateProcess(process_.get(), 1);
-        endChildren();
-    }
-    // Ends the programs this one started.
-    void endChildren() const {
         const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-        if (!snapshot || id_ == 0) return;
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
-        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+        for (BOOL more = snapshot && id_ && Process32FirstW(snapshot.get(), &entry); more;
              more = Process32NextW(snapshot.get(), &entry)) {
-            if (entry.th32ParentProcessID != id_) continue;
             const win::KernelHandle child(
-                OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+                entry.th32ParentProcessID == id_
+                    ? OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID)
+                    : nullptr);
             if (child) TerminateProcess(child.get(), 1);
         }
     }
@@ -108,8 +111,8 @@ class Process {
     DWORD id() const { return id_; }
     // The exit code, or nothing when the process is still running after the timeout.
     std::optional<DWORD> waitForExit(DWORD timeoutMs) const {
-        if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
         DWORD code = 0;
+        if (WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) return std::nullopt;
         GetExitCodeProcess(process_.get(), &code);
         return code;
     }
@@ -135,28 +138,22 @@ inline std::vector<Args> recordedCalls(const fs::path& log) {
     const win::FileHandle file(CreateFileW(log.c_str(), GENERIC_READ,
                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {};
     std::string bytes;
     char chunk[4096];
     DWORD got = 0;
-    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
+    while (file && ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
         bytes.append(chunk, got);
-
+    // A record is "call", an argument a line, "end".
     std::vector<Args> calls;
-    Args current;
-    bool inCall = false;
-    std::size_t at = 0;
-    for (std::size_t eol; (eol = bytes.find('\n', at)) != std::string::npos; at = eol + 1) {
-        const std::string line = bytes.substr(at, eol - at);
-        if (!inCall && line == "call") {
-            inCall = true;
-        } else if (inCall && line == "end") {
-            calls.push_back(std::move(current));
-            current.clear();
-            inCall = false;
-        } else if (inCall) {
-            current.push_back(line);
-        }
+    std::optional<Args> current;
+    for (std::size_t at = 0, eol; (eol = bytes.find('\n', at)) != std::string::npos; at = eol + 1) {
+        std::string line = bytes.substr(at, eol - at);
+        if (!current && line == "call")
+            current.emplace();
+        else if (current && line == "end")
+            calls.push_back(*std::exchange(current, std::nullopt));
+        else if (current)
+            current->push_back(std::move(line));
     }
     return calls;
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "win32/handles.h"
+#include "win32/tests/ui_testing.h"
 #include "win32/window_builder.h"
 
 namespace win::testing {
@@ -31,63 +31,39 @@ inline void changeDpi(HWND window, UINT dpi) {
     SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&now));
 }
 
-// The pixels of a window's client area as the window painted them, 0x00RRGGBB: read back from
-// the window's own device context, so another window above it does not spoil the picture.
-class PaintedPicture {
-  public:
+namespace detail {
+
+// The client area as the window painted it, 0x00RRGGBB: read back from the window's own device
+// context, so that another window above it does not spoil the picture.
+struct PaintedPicture {
     explicit PaintedPicture(HWND window) {
         RedrawWindow(window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+        pumpMessages();
         GdiFlush();
         RECT client;
         GetClientRect(window, &client);
-        width_ = client.right;
-        height_ = client.bottom;
-        pixels_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
-
-        const WindowDc painted(window);
-        const MemoryDc memory(CreateCompatibleDC(painted.get()));
-        const Bitmap bitmap(CreateCompatibleBitmap(painted.get(), width_, height_));
-        const HGDIOBJ old = SelectObject(memory.get(), bitmap.get());
-        BitBlt(memory.get(), 0, 0, width_, height_, painted.get(), 0, 0, SRCCOPY);
-        SelectObject(memory.get(), old);
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width_;
-        info.bmiHeader.biHeight = -height_;  // top row first
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        GetDIBits(memory.get(), bitmap.get(), 0, static_cast<UINT>(height_), pixels_.data(), &info,
-                  DIB_RGB_COLORS);
+        width = client.right;
+        height = client.bottom;
+        pixels = drawnPixels(width, height, [&](HDC dc) {
+            const WindowDc painted(window);
+            BitBlt(dc, 0, 0, width, height, painted.get(), 0, 0, SRCCOPY);
+        });
     }
-    int width() const { return width_; }
-    int height() const { return height_; }
     std::uint32_t at(int x, int y) const {
-        return pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
-                       static_cast<std::size_t>(x)] &
+        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                      static_cast<std::size_t>(x)] &
                0xFFFFFF;
     }
-
-  private:
-    int width_ = 0, height_ = 0;
-    std::vector<std::uint32_t> pixels_;
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
 };
-
-namespace detail {
 
 inline RECT rectIn(HWND control, HWND window) {
     RECT r;
     GetWindowRect(control, &r);
     MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-inline bool overlaps(const RECT& a, const RECT& b) {
-    RECT both;
-    return IntersectRect(&both, &a, &b) != FALSE;
 }
 
 inline bool inside(const RECT& inner, const RECT& outer) {
@@ -123,9 +99,7 @@ inline BOOL CALLBACK askTooltip(HWND tip, LPARAM param) {
             continue;
         // Asked as the tooltip asks when it is about to show.
         NMTTDISPINFOW ask{};
-        ask.hdr.hwndFrom = tip;
-        ask.hdr.idFrom = tool.uId;
-        ask.hdr.code = TTN_GETDISPINFOW;
+        ask.hdr = {tip, tool.uId, static_cast<UINT>(TTN_GETDISPINFOW)};
         SendMessageW(tool.hwnd, WM_NOTIFY, ask.hdr.idFrom, reinterpret_cast<LPARAM>(&ask));
         s.text = ask.lpszText && !IS_INTRESOURCE(ask.lpszText) ? ask.lpszText : ask.szText;
         return FALSE;
@@ -133,19 +107,10 @@ inline BOOL CALLBACK askTooltip(HWND tip, LPARAM param) {
     return TRUE;
 }
 
-// The whole text a tooltip of the window shows for this control, when one does.
-inline std::wstring tooltipText(HWND window, HWND control) {
-    TooltipSearch search{window, control, {}};
-    EnumThreadWindows(GetWindowThreadProcessId(window, nullptr), askTooltip,
-                      reinterpret_cast<LPARAM>(&search));
-    return search.text;
-}
-
 // Where a control's caption is drawn, in its client coordinates, and whether it fits whole.
 struct Caption {
     RECT text{};
-    bool fits = true;
-    std::wstring why;
+    std::wstring why;  // empty when it fits
 };
 
 inline Caption captionOf(HWND window, HWND control, ControlKind kind, const std::wstring& text,
@@ -155,61 +120,49 @@ inline Caption captionOf(HWND window, HWND control, ControlKind kind, const std:
     const SIZE room{client.right, client.bottom};
     SIZE extent{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-    const SIZE chrome = captionChrome(kind, dpi);
     Caption c;
     const auto need = [&](SIZE s) {
-        c.fits = s.cx <= room.cx && s.cy <= room.cy;
-        if (!c.fits) c.why = L"its text needs " + size(s) + L" but it is " + size(room);
+        if (s.cx > room.cx || s.cy > room.cy)
+            c.why = L"its text needs " + size(s) + L" but it is " + size(room);
     };
     const auto style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
-    switch (kind) {
-        case ControlKind::Label:
-        case ControlKind::PathLabel:
-            if (style & SS_ELLIPSISMASK) {
-                // One line: shortened only with the whole text at hand as a tooltip.
-                std::wstring shown = text + L"....";
-                RECT r{0, 0, room.cx, room.cy};
-                const UINT ellipsis =
-                    (style & SS_ELLIPSISMASK) == SS_PATHELLIPSIS  ? DT_PATH_ELLIPSIS
-                    : (style & SS_ELLIPSISMASK) == SS_ENDELLIPSIS ? DT_END_ELLIPSIS
-                                                                  : DT_WORD_ELLIPSIS;
-                DrawTextW(dc, shown.data(), static_cast<int>(text.size()), &r,
-                          DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_MODIFYSTRING | ellipsis);
-                shown.resize(wcslen(shown.c_str()));
-                SIZE drawn{};
-                GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(shown.size()), &drawn);
-                c.text = {0, 0, std::min(drawn.cx, room.cx), drawn.cy};
-                need({std::min(extent.cx, room.cx), extent.cy});
-                if (extent.cx > room.cx && tooltipText(window, control) != text) {
-                    c.fits = false;
-                    c.why = L"it shows its text shortened, and no tooltip shows it whole";
-                }
-            } else {
-                RECT r{0, 0, room.cx, 0};
-                UINT flags = DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS;
-                if (style & SS_NOPREFIX) flags |= DT_NOPREFIX;
-                DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, flags);
-                c.text = r;
-                need({r.right, r.bottom});
-            }
-            break;
-        case ControlKind::Button:
-        case ControlKind::DefaultButton:
-            need({extent.cx + chrome.cx, extent.cy + chrome.cy});
-            c.text = {(room.cx - extent.cx) / 2, (room.cy - extent.cy) / 2,
-                      (room.cx + extent.cx) / 2, (room.cy + extent.cy) / 2};
-            break;
-        case ControlKind::CheckBox:
-            need({extent.cx + chrome.cx, extent.cy});
-            c.text = {chrome.cx, (room.cy - extent.cy) / 2, chrome.cx + extent.cx,
-                      (room.cy + extent.cy) / 2};
-            break;
-        case ControlKind::Frame:
-            need({extent.cx + chrome.cx, extent.cy});
-            c.text = {chrome.cx / 2, 0, chrome.cx / 2 + extent.cx, extent.cy};
-            break;
-        default:
-            break;
+    if (kind != ControlKind::Label && kind != ControlKind::PathLabel) {
+        // A button centres its caption; a check box's follows its box, a frame's stands on its
+        // top edge, half of the chrome on each side.
+        const SIZE chrome = captionChrome(kind, dpi);
+        const bool button = kind == ControlKind::Button || kind == ControlKind::DefaultButton;
+        need({extent.cx + chrome.cx, extent.cy + (button ? chrome.cy : 0)});
+        const LONG left = button                       ? (room.cx - extent.cx) / 2
+                          : kind == ControlKind::Frame ? chrome.cx / 2
+                                                       : chrome.cx;
+        const LONG top = kind == ControlKind::Frame ? 0 : (room.cy - extent.cy) / 2;
+        c.text = {left, top, left + extent.cx, top + extent.cy};
+    } else if (style & SS_ELLIPSISMASK) {
+        // One line: shortened only with the whole text at hand as a tooltip.
+        std::wstring shown = text + L"....";
+        RECT r{0, 0, room.cx, room.cy};
+        const UINT ellipsis = (style & SS_ELLIPSISMASK) == SS_PATHELLIPSIS  ? DT_PATH_ELLIPSIS
+                              : (style & SS_ELLIPSISMASK) == SS_ENDELLIPSIS ? DT_END_ELLIPSIS
+                                                                            : DT_WORD_ELLIPSIS;
+        DrawTextW(dc, shown.data(), static_cast<int>(text.size()), &r,
+                  DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX | DT_MODIFYSTRING | ellipsis);
+        SIZE drawn{};
+        GetTextExtentPoint32W(dc, shown.c_str(), static_cast<int>(wcslen(shown.c_str())), &drawn);
+        c.text = {0, 0, std::min(drawn.cx, room.cx), drawn.cy};
+        need({std::min(extent.cx, room.cx), extent.cy});
+        TooltipSearch tip{window, control, {}};
+        if (extent.cx > room.cx)
+            EnumThreadWindows(GetWindowThreadProcessId(window, nullptr), askTooltip,
+                              reinterpret_cast<LPARAM>(&tip));
+        if (extent.cx > room.cx && tip.text != text)
+            c.why = L"it shows its text shortened, and no tooltip shows it whole";
+    } else {
+        RECT r{0, 0, room.cx, 0};
+        DrawTextW(
+            dc, text.c_str(), static_cast<int>(text.size()), &r,
+            DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | (style & SS_NOPREFIX ? DT_NOPREFIX : 0));
+        c.text = r;
+        need({r.right, r.bottom});
     }
     return c;
 }
@@ -221,10 +174,8 @@ struct Ink {
 };
 
 inline Ink inkIn(const PaintedPicture& picture, RECT r) {
-    r.left = std::max<LONG>(r.left, 0);
-    r.top = std::max<LONG>(r.top, 0);
-    r.right = std::min<LONG>(r.right, picture.width());
-    r.bottom = std::min<LONG>(r.bottom, picture.height());
+    const RECT whole{0, 0, picture.width, picture.height};
+    IntersectRect(&r, &r, &whole);
     std::map<std::uint32_t, int> uses;
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x) ++uses[picture.at(x, y)];
@@ -233,9 +184,6 @@ inline Ink inkIn(const PaintedPicture& picture, RECT r) {
         std::max_element(uses.begin(), uses.end(), [](const auto& a, const auto& b) {
             return a.second < b.second;
         })->first;
-    const auto channel = [](std::uint32_t c, int shift) {
-        return static_cast<int>(c >> shift & 255);
-    };
     Ink ink;
     ink.box = {r.right, r.bottom, r.left, r.top};
     for (int y = r.top; y < r.bottom; ++y)
@@ -244,7 +192,8 @@ inline Ink inkIn(const PaintedPicture& picture, RECT r) {
             int difference = 0;
             for (int shift : {0, 8, 16})
                 difference =
-                    std::max(difference, std::abs(channel(c, shift) - channel(background, shift)));
+                    std::max(difference, std::abs(static_cast<int>(c >> shift & 255) -
+                                                  static_cast<int>(background >> shift & 255)));
             if (difference < 64) continue;
             ++ink.count;
             ink.box = {std::min<LONG>(ink.box.left, x), std::min<LONG>(ink.box.top, y),
@@ -283,23 +232,23 @@ inline std::vector<std::wstring> paintedFaults(HWND window, UINT dpi) {
         GetTextMetricsW(dc.get(), &metrics);
 
         // A frame is meant to have the controls inside it on top, clear of its caption.
-        RECT inner = at;
+        RECT inner = at, both;
         if (kind == ControlKind::Frame)
             inner = {at.left + 1, at.top + metrics.tmHeight, at.right - 1, at.bottom - 1};
         for (std::size_t j = 0; j < i; ++j) {
             const RECT above = rectIn(controls[j], window);
-            if (!overlaps(above, at)) continue;
-            if (kind == ControlKind::Frame && inside(above, inner)) continue;
-            faults.push_back(describe(control) + L" is covered by " + describe(controls[j]));
+            if (IntersectRect(&both, &above, &at) &&
+                !(kind == ControlKind::Frame && inside(above, inner)))
+                faults.push_back(describe(control) + L" is covered by " + describe(controls[j]));
         }
 
-        const bool captioned = kind && *kind != ControlKind::TextBox &&
-                               *kind != ControlKind::ListBox && *kind != ControlKind::DataListBox &&
-                               *kind != ControlKind::ComboBox;
         const std::wstring text = windowText(control);
-        if (!captioned || text.empty()) continue;
+        if (!kind || text.empty() || *kind == ControlKind::TextBox ||
+            *kind == ControlKind::ListBox || *kind == ControlKind::DataListBox ||
+            *kind == ControlKind::ComboBox)
+            continue;
         const Caption caption = captionOf(window, control, *kind, text, dc.get(), dpi);
-        if (!caption.fits) faults.push_back(describe(control) + L": " + caption.why);
+        if (!caption.why.empty()) faults.push_back(describe(control) + L": " + caption.why);
 
         // The ink of the caption, where the text is drawn.
         RECT drawn = caption.text;
@@ -308,12 +257,23 @@ inline std::vector<std::wstring> paintedFaults(HWND window, UINT dpi) {
         const auto glyphs =
             std::count_if(text.begin(), text.end(), [](wchar_t c) { return c > L' '; });
         const LONG slack = metrics.tmAveCharWidth;
-        if (ink.count < 2 * glyphs) {
+        if (ink.count < 2 * glyphs)
             faults.push_back(describe(control) + L" shows no text where its text is drawn");
-        } else if (ink.box.left > drawn.left + slack || ink.box.right < drawn.right - slack ||
-                   ink.box.bottom < drawn.bottom - metrics.tmHeight) {
+        else if (ink.box.left > drawn.left + slack || ink.box.right < drawn.right - slack ||
+                 ink.box.bottom < drawn.bottom - metrics.tmHeight)
             faults.push_back(describe(control) + L" shows its text only in part");
-        }
+    }
+    return faults;
+}
+
+// The faults of a form laid out at each checked DPI in turn, each saying where and at which DPI.
+inline std::vector<std::wstring> paintedFaultsAtEachDpi(const Form& form) {
+    std::vector<std::wstring> faults;
+    for (UINT dpi : kCheckedDpis) {
+        changeDpi(form.hwnd(), dpi);
+        for (const auto& fault : paintedFaults(form.hwnd(), form.dpi()))
+            faults.push_back(windowText(form.hwnd()) + L" at " + std::to_wstring(dpi) + L" DPI: " +
+                             fault);
     }
     return faults;
 }

@@ -18,19 +18,18 @@ class SavedSetting {
     SavedSetting(std::wstring keyPath, std::wstring name)
         : keyPath_(std::move(keyPath)), name_(std::move(name)) {
         // The first key of the path that does not exist yet goes again with all below it.
-        for (std::size_t end = 0; end != std::wstring::npos;) {
+        for (std::size_t end = 0; end != std::wstring::npos && missingKey_.empty();) {
             end = keyPath_.find(L'\\', end + 1);
-            const std::wstring part = keyPath_.substr(0, end);
             HKEY opened = nullptr;
-            if (RegOpenKeyExW(HKEY_CURRENT_USER, part.c_str(), 0, KEY_READ, &opened) !=
-                ERROR_SUCCESS) {
-                missingKey_ = part;
-                return;
-            }
-            RegCloseKey(opened);
+            if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath_.substr(0, end).c_str(), 0, KEY_READ,
+                              &opened) != ERROR_SUCCESS)
+                missingKey_ = keyPath_.substr(0, end);
+            const Key close(opened);
         }
         HKEY opened = nullptr;
-        RegOpenKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_QUERY_VALUE, &opened);
+        if (!missingKey_.empty() || RegOpenKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0,
+                                                  KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
+            return;
         const Key key(opened);
         DWORD size = 0;
         had_ = RegQueryValueExW(key.get(), name_.c_str(), nullptr, &type_, nullptr, &size) ==
@@ -42,18 +41,12 @@ class SavedSetting {
         if (!missingKey_.empty()) {
             RegDeleteTreeW(HKEY_CURRENT_USER, missingKey_.c_str());
             RegDeleteKeyW(HKEY_CURRENT_USER, missingKey_.c_str());
-            return;
+        } else if (had_) {
+            RegSetKeyValueW(HKEY_CURRENT_USER, keyPath_.c_str(), name_.c_str(), type_, data_.data(),
+                            static_cast<DWORD>(data_.size()));
+        } else {
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, keyPath_.c_str(), name_.c_str());
         }
-        HKEY opened = nullptr;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath_.c_str(), 0, KEY_SET_VALUE, &opened) !=
-            ERROR_SUCCESS)
-            return;
-        const Key key(opened);
-        if (had_)
-            RegSetValueExW(key.get(), name_.c_str(), 0, type_, data_.data(),
-                           static_cast<DWORD>(data_.size()));
-        else
-            RegDeleteValueW(key.get(), name_.c_str());
     }
     SavedSetting(const SavedSetting&) = delete;
     SavedSetting& operator=(const SavedSetting&) = delete;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <utility>
@@ -30,8 +31,16 @@ struct Message {
     bool operator==(const Message&) const = default;
 };
 
+// How a failing test shows a message: its text, and its icon when it has one.
+inline void PrintTo(const Message& m, std::ostream* out) {
+    *out << '"' << e2e::utf8(m.text) << '"'
+         << (m.icon == MessageIcon::Information ? " (information)" : "");
+}
+
+using Messages = std::vector<Message>;
+
 struct RecordingPrompter : Prompter {
-    std::vector<Message> messages;
+    Messages messages;
     std::vector<std::wstring> questions;
     bool answer = false;  // to every question
     std::vector<RuntimeError> errors;
@@ -43,6 +52,8 @@ struct RecordingPrompter : Prompter {
         return answer;
     }
     void runtimeError(const RuntimeError& error) override { errors.push_back(error); }
+    // The messages shown since the last call, which forgets them.
+    Messages said() { return std::exchange(messages, {}); }
 };
 
 struct RecordingStarter : ProgramStarter {
@@ -139,29 +150,31 @@ inline std::vector<int> tabOrder(HWND window) {
     return order;
 }
 
-// The client area of a window as it paints itself (WM_PRINTCLIENT), 32-bit pixels, top row first.
-inline std::vector<std::uint32_t> clientPixels(HWND window) {
-    RECT client{};
-    GetClientRect(window, &client);
-    const int width = client.right, height = client.bottom;
+// The pixels a drawing leaves on a bitmap like the screen's, 32 bits each, top row first.
+template <typename Draw>
+std::vector<std::uint32_t> drawnPixels(int width, int height, Draw draw) {
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) * height);
     const WindowDc screen(nullptr);
     const MemoryDc dc(CreateCompatibleDC(screen.get()));
     const Bitmap bitmap(CreateCompatibleBitmap(screen.get(), width, height));
     const HGDIOBJ old = SelectObject(dc.get(), bitmap.get());
-    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()),
-                 PRF_CLIENT | PRF_ERASEBKGND);
+    draw(dc.get());
     SelectObject(dc.get(), old);
     BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    header.bmiHeader.biWidth = width;
-    header.bmiHeader.biHeight = -height;  // top row first
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    header.bmiHeader.biCompression = BI_RGB;
+    header.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     GetDIBits(dc.get(), bitmap.get(), 0, static_cast<UINT>(height), pixels.data(), &header,
               DIB_RGB_COLORS);
     return pixels;
+}
+
+// The client area of a window as it paints itself (WM_PRINTCLIENT).
+inline std::vector<std::uint32_t> clientPixels(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    return drawnPixels(client.right, client.bottom, [window](HDC dc) {
+        SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc),
+                     PRF_CLIENT | PRF_ERASEBKGND);
+    });
 }
 
 inline std::vector<std::wstring> listEntries(HWND list) {
@@ -174,41 +187,33 @@ inline std::vector<std::wstring> listEntries(HWND list) {
     return out;
 }
 
-// Answers the next dialog that the owner window opens (a modal one, so the test's own thread is
-// inside it) from another thread. A dialog still open after the answer is cancelled, so that a
-// failure cannot hang the test.
-class DialogAnswer {
-  public:
-    DialogAnswer(HWND owner, std::function<void(HWND dialog)> answer)
-        : thread_([this, owner, answer = std::move(answer)] { run(owner, answer); }) {}
-    ~DialogAnswer() { thread_.join(); }
-    DialogAnswer(const DialogAnswer&) = delete;
-    DialogAnswer& operator=(const DialogAnswer&) = delete;
+namespace detail {
 
-  private:
-    static BOOL CALLBACK ownedDialog(HWND h, LPARAM lParam) {
-        auto* search = reinterpret_cast<std::pair<HWND, HWND>*>(lParam);
-        wchar_t name[16] = {};
-        GetClassNameW(h, name, 16);
-        if (lstrcmpW(name, L"#32770") != 0 || GetWindow(h, GW_OWNER) != search->first ||
-            !IsWindowVisible(h))
-            return TRUE;
-        search->second = h;
-        return FALSE;
-    }
-    void run(HWND owner, const std::function<void(HWND)>& answer) {
+inline BOOL CALLBACK ownedDialog(HWND h, LPARAM lParam) {
+    auto& [owner, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(lParam);
+    wchar_t name[16] = {};
+    GetClassNameW(h, name, 16);
+    if (lstrcmpW(name, L"#32770") == 0 && GetWindow(h, GW_OWNER) == owner && IsWindowVisible(h))
+        found = h;
+    return !found;
+}
+
+}  // namespace detail
+
+// Answers the next dialog that the owner window opens (a modal one, so the test's own thread is
+// inside it) from another thread, which the caller keeps until the dialog is done. A dialog still
+// open after the answer is cancelled, so that a failure cannot hang the test.
+inline std::jthread answerDialog(HWND owner, std::function<void(HWND dialog)> answer) {
+    return std::jthread([owner, answer = std::move(answer)] {
         std::pair<HWND, HWND> search{owner, nullptr};
-        for (int i = 0; i < 200 && !search.second; ++i) {
-            Sleep(50);
-            EnumWindows(&DialogAnswer::ownedDialog, reinterpret_cast<LPARAM>(&search));
-        }
-        const HWND dialog = search.second;
-        if (!dialog) return;
-        answer(dialog);
-        for (int i = 0; i < 60 && IsWindow(dialog); ++i) Sleep(50);
-        if (IsWindow(dialog)) PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
-    }
-    std::thread thread_;
-};
+        const auto found = [&] {
+            return !EnumWindows(detail::ownedDialog, reinterpret_cast<LPARAM>(&search));
+        };
+        if (!e2e::waitUntil(found, std::chrono::seconds(10))) return;
+        answer(search.second);
+        if (!e2e::waitUntil([&] { return !IsWindow(search.second); }, std::chrono::seconds(3)))
+            PostMessageW(search.second, WM_COMMAND, IDCANCEL, 0);
+    });
+}
 
 }  // namespace win::testing

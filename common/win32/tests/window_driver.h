@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -15,14 +16,20 @@ inline constexpr std::chrono::milliseconds kPatience{20000};
 // A window that does not answer a message within this long counts as hung.
 inline constexpr UINT kAnswerMs = 5000;
 
+inline std::string utf8(std::wstring_view text) {
+    std::string out(text.size() * 3, '\0');
+    out.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                            static_cast<int>(out.size()), nullptr, nullptr)));
+    return out;
+}
+
 // Polls until ready() holds; false when the time ran out first.
 template <typename Ready>
 bool waitUntil(Ready ready, std::chrono::milliseconds timeout = kPatience) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!ready()) {
+    for (; !ready(); Sleep(20))
         if (std::chrono::steady_clock::now() >= deadline) return false;
-        Sleep(20);
-    }
     return true;
 }
 
@@ -37,10 +44,10 @@ inline LRESULT ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam =
 // The text of a window of any process. GetWindowText does not ask a control of another process,
 // WM_GETTEXT does.
 inline std::wstring textOf(HWND window) {
-    const auto length = ask(window, WM_GETTEXTLENGTH);
-    std::wstring text(static_cast<std::size_t>(length > 0 ? length : 0) + 1, L'\0');
-    const auto got = ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(got > 0 ? got : 0));
+    std::wstring text(
+        static_cast<std::size_t>(std::max<LRESULT>(ask(window, WM_GETTEXTLENGTH), 0)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(std::max<LRESULT>(
+        ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())), 0)));
     return text;
 }
 
@@ -52,33 +59,25 @@ namespace detail {
 
 // Enumeration callbacks are named functions: a lambda has no CALLBACK (stdcall) form on 32-bit.
 struct WindowSearch {
-    DWORD processId;
+    DWORD processId;         // 0 for a descendant, looked for by its class
     std::wstring_view text;  // a caption, or a class name
     HWND found;
 };
 
-inline BOOL CALLBACK matchTopLevel(HWND window, LPARAM param) {
+inline BOOL CALLBACK match(HWND window, LPARAM param) {
     auto& s = *reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t caption[256] = {};
-    if (owner == s.processId && GetWindowTextW(window, caption, 256) > 0 && s.text == caption) {
-        s.found = window;
-        return FALSE;
+    wchar_t text[256] = {};
+    bool found = false;
+    if (s.processId == 0) {
+        GetClassNameW(window, text, 256);
+        found = IsWindowVisible(window) && lstrcmpiW(text, std::wstring(s.text).c_str()) == 0;
+    } else {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        found = owner == s.processId && GetWindowTextW(window, text, 256) > 0 && s.text == text;
     }
-    return TRUE;
-}
-
-inline BOOL CALLBACK matchVisibleClass(HWND window, LPARAM param) {
-    auto& s = *reinterpret_cast<WindowSearch*>(param);
-    const std::wstring wanted(s.text);
-    wchar_t name[64] = {};
-    GetClassNameW(window, name, 64);
-    if (lstrcmpiW(name, wanted.c_str()) == 0 && IsWindowVisible(window)) {
-        s.found = window;
-        return FALSE;
-    }
-    return TRUE;
+    if (found) s.found = window;
+    return !found;
 }
 
 inline BOOL CALLBACK collectVisibleText(HWND window, LPARAM param) {
@@ -91,7 +90,7 @@ inline BOOL CALLBACK collectVisibleText(HWND window, LPARAM param) {
 // The process's top-level window with exactly this caption, or null. Hidden ones count too.
 inline HWND topLevelWindow(DWORD processId, std::wstring_view caption) {
     detail::WindowSearch search{processId, caption, nullptr};
-    EnumWindows(detail::matchTopLevel, reinterpret_cast<LPARAM>(&search));
+    EnumWindows(detail::match, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
@@ -99,20 +98,18 @@ inline HWND topLevelWindow(DWORD processId, std::wstring_view caption) {
 inline HWND waitForWindow(DWORD processId, std::wstring_view caption,
                           std::chrono::milliseconds timeout = kPatience) {
     HWND found = nullptr;
-    waitUntil(
-        [&] {
-            found = topLevelWindow(processId, caption);
-            return found && IsWindowVisible(found);
-        },
-        timeout);
-    return found && IsWindowVisible(found) ? found : nullptr;
+    const auto shown = [&] {
+        found = topLevelWindow(processId, caption);
+        return found && IsWindowVisible(found);
+    };
+    return waitUntil(shown, timeout) ? found : nullptr;
 }
 
 // The first visible descendant of this window class (compared as the system does, ignoring
 // case), or null.
 inline HWND visibleDescendant(HWND parent, std::wstring_view className) {
     detail::WindowSearch search{0, className, nullptr};
-    EnumChildWindows(parent, detail::matchVisibleClass, reinterpret_cast<LPARAM>(&search));
+    EnumChildWindows(parent, detail::match, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -20,29 +20,18 @@ TEST(ClipjoinerE2e, AsksBeforeJoiningFilesThatDifferThenJoinsThemInListOrder) {
 #ifndef TEST_MOVIES
     GTEST_SKIP() << "no test movies: the build found no Linux encoder to make them";
 #else
-    const e2e::TempFolder temp;
-    // The command interpreter expands %windir% in what it is asked to run, quoted or not.
-    const fs::path host = temp.path() / L"host %windir%";
-    const fs::path videos = temp.path() / L"m\u00e9dia 100% & more";
-    std::error_code error;
-    for (const auto& folder : {host / L"plugins", host / L"bin", host / L"tmp", videos})
-        ASSERT_TRUE(fs::create_directories(folder, error)) << folder << ": " << error.message();
-    const fs::path movies = e2e::builtProgram(TEST_MOVIES);
-    ASSERT_TRUE(fs::copy_file(movies / L"a.avi", videos / L"a.avi", error));
-    ASSERT_TRUE(fs::copy_file(movies / L"size.avi", videos / L"b.avi", error));
-    ASSERT_TRUE(e2e::writeFile(videos / L"notes.txt", "not listed"));
-    const fs::path clipjoiner = host / L"plugins" / L"clipjoiner.exe";
-    ASSERT_TRUE(fs::copy_file(e2e::builtProgram(CLIPJOINER_EXE), clipjoiner, error));
-    ASSERT_TRUE(fs::copy_file(e2e::builtProgram(RECORDING_ENCODER_EXE),
-                              host / L"bin" / L"mencoder.exe", error));
+    const e2e::Host host(CLIPJOINER_EXE, RECORDING_ENCODER_EXE);
+    const fs::path movies = e2e::builtProgram(TEST_MOVIES), videos = host.media;
+    ASSERT_TRUE(host.made && fs::copy_file(movies / L"a.avi", videos / L"a.avi") &&
+                fs::copy_file(movies / L"size.avi", videos / L"b.avi") &&
+                e2e::writeFile(videos / L"notes.txt", "not listed"));
     // The merger reads the host root from the user's settings; the test puts it back.
     const win::testing::SavedSetting savedHostRoot(L"Software\\movarix\\plugins", L"tmp");
     ASSERT_EQ(win::writeSetting(clipjoiner::kSettingsApplication, clipjoiner::kSettingsSection,
-                                clipjoiner::kSettingsKey, host.native()),
+                                clipjoiner::kSettingsKey, host.root.native()),
               0u);
 
-    const e2e::Process app(clipjoiner, L"\"" + videos.native() + L"\"");
-    ASSERT_TRUE(app.started()) << "error " << GetLastError();
+    const e2e::Process app(host.program, L"\"" + videos.native() + L"\"");
     const HWND main = e2e::waitForWindow(app.id(), L"AVI Merger");
     ASSERT_TRUE(main) << "the window did not show";
     const auto item = [&](int id) { return GetDlgItem(main, id); };
@@ -55,37 +44,31 @@ TEST(ClipjoinerE2e, AsksBeforeJoiningFilesThatDifferThenJoinsThemInListOrder) {
     e2e::ask(item(FrmMain::Combo1), CB_SETCURSEL, 0);
     ASSERT_TRUE(e2e::setText(item(FrmMain::Text1), L" my clip "));
 
-    // The two differ: the question, with No as its default, then answered No and Yes.
-    // A message box shows once its text and buttons are there.
-    const auto question = [&] { return e2e::waitForWindow(app.id(), L"clipjoiner"); };
+    // The two differ: the question, with No as its default, answered No and then Yes.
     const auto isDefault = [](HWND box, int button) {
         return (GetWindowLongW(GetDlgItem(box, button), GWL_STYLE) & BS_TYPEMASK) ==
                BS_DEFPUSHBUTTON;
     };
-    e2e::press(item(FrmMain::Command3));
-    HWND box = question();
-    ASSERT_TRUE(box) << "no question";
-    EXPECT_NE(
-        e2e::visibleTexts(box).find(L"a.avi differs from b.avi: frame size 160x120, not 320x240."),
-        std::wstring::npos)
-        << e2e::utf8(e2e::visibleTexts(box));
-    EXPECT_TRUE(isDefault(box, IDNO));
-    EXPECT_FALSE(isDefault(box, IDYES));
-    e2e::press(GetDlgItem(box, IDNO));
-    ASSERT_TRUE(e2e::waitUntil([&] { return !IsWindow(box); }));
-    EXPECT_FALSE(fs::exists(host / L"tmp" / L"merge.bat"));
-    EXPECT_TRUE(IsWindow(main));
-
-    e2e::press(item(FrmMain::Command3));
-    box = question();
-    ASSERT_TRUE(box) << "no question the second time";
-    e2e::press(GetDlgItem(box, IDYES));
-    const fs::path log = host / L"bin" / L"calls.log";
-    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::recordedCalls(log).empty(); }))
+    for (int answer : {IDNO, IDYES}) {
+        e2e::press(item(FrmMain::Command3));
+        const HWND box = e2e::waitForWindow(app.id(), L"clipjoiner");
+        ASSERT_TRUE(box) << "no question";
+        EXPECT_NE(e2e::visibleTexts(box).find(
+                      L"a.avi differs from b.avi: frame size 160x120, not 320x240."),
+                  std::wstring::npos)
+            << e2e::utf8(e2e::visibleTexts(box));
+        EXPECT_TRUE(isDefault(box, IDNO) && !isDefault(box, IDYES));
+        e2e::press(GetDlgItem(box, answer));
+        if (answer == IDYES) break;
+        ASSERT_TRUE(e2e::waitUntil([&] { return !IsWindow(box); }));
+        EXPECT_FALSE(fs::exists(host.root / L"tmp" / L"merge.bat"));
+        EXPECT_TRUE(IsWindow(main));
+    }
+    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::recordedCalls(host.log).empty(); }))
         << "the encoder did not run";
     const auto path = [](const fs::path& p) { return e2e::utf8(p.native()); };
     EXPECT_EQ(
-        e2e::recordedCalls(log),
+        e2e::recordedCalls(host.log),
         (std::vector<e2e::Args>{{"-o", path(videos / L" my clip .avi"), "-ovc", "copy", "-oac",
                                  "copy", path(videos / L"b.avi"), path(videos / L"a.avi")}}));
     EXPECT_EQ(app.waitForExit(10000), std::optional<DWORD>(0)) << "the merger did not end";

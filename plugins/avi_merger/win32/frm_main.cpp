@@ -215,25 +215,34 @@ void FrmMain::add() {
 void FrmMain::drop(HDROP files) {
     // In the order dropped: a folder as Add adds it, an AVI file as one entry.
     std::vector<std::wstring> refused;
+    // AVI files left out as the listing leaves them out: their entries would not read back as
+    // the paths they name, and a quote in one would end its quotes in the script.
+    AviFiles forbidden;
     for (const auto& path : win::droppedPaths(files)) {
+        const std::wstring_view name = std::wstring_view(path).substr(path.rfind(L'\\') + 1);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             loadFolder(path, OnFailure::Tell);
-        } else if (attributes != INVALID_FILE_ATTRIBUTES && common::hasAviExtension(path)) {
+        } else if (common::hasAviExtension(name) && common::isForbiddenInFileName(name)) {
+            if (forbidden.leftOut++ == 0) forbidden.firstLeftOut = path;
+        } else if (attributes != INVALID_FILE_ATTRIBUTES && common::hasAviExtension(name)) {
             const std::wstring folder = listedFolder(common::beforeLastBackslash(path) + L"\\");
-            const std::wstring entry =
-                fileEntry(std::wstring_view(path).substr(path.rfind(L'\\') + 1), folder);
+            const std::wstring entry = fileEntry(name, folder);
             SendMessageW(item(List1), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(entry.c_str()));
         } else {
             refused.push_back(path);
         }
     }
-    if (refused.empty()) return;
-    constexpr std::size_t kNamed = 10;
-    std::wstring text = L"Only AVI files and folders can be added. Not added:\n";
-    for (std::size_t i = 0; i < refused.size() && i < kNamed; ++i) text += L"\n" + refused[i];
-    if (refused.size() > kNamed)
-        text += L"\n... and " + std::to_wstring(refused.size() - kNamed) + L" more";
+    if (refused.empty() && forbidden.leftOut == 0) return;
+    std::wstring text;
+    if (!refused.empty()) {
+        constexpr std::size_t kNamed = 10;
+        text = L"Only AVI files and folders can be added. Not added:\n";
+        for (std::size_t i = 0; i < refused.size() && i < kNamed; ++i) text += L"\n" + refused[i];
+        if (refused.size() > kNamed)
+            text += L"\n... and " + std::to_wstring(refused.size() - kNamed) + L" more";
+    }
+    if (forbidden.leftOut > 0) text += (text.empty() ? L"" : L"\n\n") + leftOutMessage(forbidden);
     services_.prompter.message(text, win::MessageIcon::None);
 }
 

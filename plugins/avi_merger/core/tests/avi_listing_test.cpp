@@ -6,27 +6,15 @@ namespace clipjoiner {
 namespace {
 
 TEST(AviListing, KeepsPlainAviFilesInNameOrder) {
-    const std::vector<FolderItem> items = {
-        {L"b.AVI"},
-        {L"x.avix"},
-        {L"A.avi"},
-        {L"hidden.avi", false, true},
-        {L"system.avi", false, false, true},
-        {L"folder.avi", true},
-        {L"notes.txt"},
-        {L"avi"},
-        {L".avi"},
-        {L"c.Avi"},
-        {L"a.avi.bak"},
-        {L"10.avi"},
-        {L"9.avi"},
-        {L"x\" & echo INJECTED & \".avi"},
-        {L"a: b.avi"},
-        {L"tab\there.avi"},
-        {L"del\x7f.avi"},
-        {L"forbidden?.txt"},
-        {L"hidden\".avi", false, true},
-    };
+    std::vector<FolderItem> items = {{L"hidden.avi", false, true},
+                                     {L"system.avi", false, false, true},
+                                     {L"folder.avi", true},
+                                     {L"hidden\".avi", false, true}};
+    for (const wchar_t* name :
+         {L"b.AVI", L"x.avix", L"A.avi", L"notes.txt", L"avi", L".avi", L"c.Avi", L"a.avi.bak",
+          L"10.avi", L"9.avi", L"x\" & echo INJECTED & \".avi", L"a: b.avi", L"tab\there.avi",
+          L"del\x7f.avi", L"forbidden?.txt"})
+        items.push_back({name});
     const AviFiles files = aviFiles(items);
     EXPECT_EQ(files.names, (std::vector<std::wstring>{L".avi", L"10.avi", L"9.avi", L"A.avi",
                                                       L"b.AVI", L"c.Avi"}));

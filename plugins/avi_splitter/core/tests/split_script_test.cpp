@@ -7,113 +7,68 @@
 namespace clipcutter {
 namespace {
 
-std::string ascii(std::wstring_view text) {
-    return std::string(text.begin(), text.end());
-}
-
 ScriptInput inputFor(const std::wstring& programFolder, const std::wstring& inputPath,
-                     const std::vector<std::wstring>& parts) {
+                     std::span<const std::wstring> parts) {
+    const auto ascii = [](std::wstring_view w) { return std::string(w.begin(), w.end()); };
     const ScriptPlace place = scriptPlace(programFolder, inputPath);
     return {ascii(place.drive), ascii(place.hostRoot), ascii(inputPath), ascii(place.outputFolder),
             parts};
 }
 
-// The script's lines, without their CR LF ends.
-std::vector<std::string> scriptFor(const std::wstring& inputPath,
-                                   const std::vector<std::wstring>& parts,
-                                   const std::wstring& programFolder = L"D:\\Apps\\Conv\\plugins") {
-    const auto text = std::get<std::string>(splitScript(inputFor(programFolder, inputPath, parts)));
-    std::vector<std::string> lines;
-    for (std::size_t at = 0; at < text.size();) {
-        const auto end = text.find("\r\n", at);
-        EXPECT_NE(end, std::string::npos) << "a line without CR LF";
-        if (end == std::string::npos) break;
-        lines.push_back(text.substr(at, end - at));
-        at = end + 2;
-    }
-    return lines;
-}
-
-TEST(SplitScript, ReproducesTheHostsExample) {
-    // The closed part's -endpos is its length (1:30 to 5:00), since -ss moves the encoder's clock.
-    const std::vector<std::wstring> parts = {
-        L"Split From [00:01:30] To [00:05:00]",
-        L"Split From [Start] To [00:01:30]",
-        L"Split From [00:05:00] To [End]",
-    };
-    EXPECT_EQ(std::get<std::string>(splitScript(
-                  inputFor(L"D:\\Apps\\Conv\\plugins", L"E:\\Video\\holiday.avi", parts))),
-              "D:\r\n"
-              "cd \"D:\\Apps\\Conv\\bin\\\"\r\n"
-              "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:01:30 -endpos "
-              "00:03:30 -o \"E:\\Video\\part_ 1.avi\"\r\n"
-              "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy  -endpos 00:01:30 -o "
-              "\"E:\\Video\\part_ 2.avi\"\r\n"
-              "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:05:00 -o "
-              "\"E:\\Video\\part_ 3.avi\"\r\n");
-}
-
-TEST(SplitScript, CommandLinesPerPartForm) {
+TEST(SplitScript, LinesForEachFormOfPartAndPlace) {
+    // A closed part's -endpos is its length (1:30 to 5:00), since -ss moves the encoder's clock.
+    const std::vector<std::wstring> example = {L"Split From [00:01:30] To [00:05:00]",
+                                               L"Split From [Start] To [00:01:30]",
+                                               L"Split From [00:05:00] To [End]"};
     struct Case {
-        std::wstring inputPath;
-        std::wstring part;
-        std::string command;
-    };
-    const Case cases[] = {
-        {L"E:\\clip.avi", L"Split From [Start] To [End]",
-         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -o \"E:\\part_ 1.avi\""},
-        {L"E:\\clip.avi", L"Split From [Start] To [1:5:]",
-         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -endpos 1:5: -o \"E:\\part_ 1.avi\""},
-        // A time that does not read as one is passed as typed.
-        {L"E:\\clip.avi", L"Split From [1:5:] To [00:00:09]",
-         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 1:5: -endpos 00:00:09 -o "
-         "\"E:\\part_ 1.avi\""},
-        {L"C:\\100% real\\a%b%.avi", L"Split From [00:00:01] To [End]",
-         "mencoder \"C:\\100%% real\\a%%b%%.avi\" -ovc copy -oac copy -ss 00:00:01 -o "
-         "\"C:\\100%% real\\part_ 1.avi\""},
-    };
-    for (const auto& c : cases) {
-        const auto lines = scriptFor(c.inputPath, {c.part});
-        ASSERT_EQ(lines.size(), 3u);
-        EXPECT_EQ(lines[2], c.command) << ascii(c.part);
-    }
-}
-
-TEST(SplitScript, HeadLinesFromTheProgramFolder) {
-    struct Case {
-        std::wstring programFolder;
-        std::string drive, cd;
+        std::wstring programFolder, inputPath;
+        std::vector<std::wstring> parts;
+        std::string script;
         std::wstring scriptPath;
     };
     const Case cases[] = {
-        {L"D:\\Apps\\Conv\\plugins", "D:", "cd \"D:\\Apps\\Conv\\bin\\\"",
+        {L"D:\\Apps\\Conv\\plugins", L"E:\\Video\\holiday.avi", example,
+         "D:\r\ncd \"D:\\Apps\\Conv\\bin\\\"\r\n"
+         "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:01:30 -endpos 00:03:30 "
+         "-o \"E:\\Video\\part_ 1.avi\"\r\n"
+         "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy  -endpos 00:01:30 -o "
+         "\"E:\\Video\\part_ 2.avi\"\r\n"
+         "mencoder \"E:\\Video\\holiday.avi\" -ovc copy -oac copy -ss 00:05:00 -o "
+         "\"E:\\Video\\part_ 3.avi\"\r\n",
          L"D:\\Apps\\Conv\\tmp\\split.bat"},
-        {L"C:\\50% off\\plugins", "C:", "cd \"C:\\50%% off\\bin\\\"",
+        // Both markers, a drive root on either side, and times that do not read as times.
+        {L"F:\\",
+         L"E:\\clip.avi",
+         {L"Split From [Start] To [End]", L"Split From [1:5:] To [00:00:09]"},
+         "F:\r\ncd \"F:\\bin\\\"\r\n"
+         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy  -o \"E:\\part_ 1.avi\"\r\n"
+         "mencoder \"E:\\clip.avi\" -ovc copy -oac copy -ss 1:5: -endpos 00:00:09 -o "
+         "\"E:\\part_ 2.avi\"\r\n",
+         L"F:\\tmp\\split.bat"},
+        // A batch file expands %...% even inside quotes.
+        {L"C:\\50% off\\plugins",
+         L"C:\\100% real\\a%b%.avi",
+         {L"Split From [Start] To [1:5:]"},
+         "C:\r\ncd \"C:\\50%% off\\bin\\\"\r\n"
+         "mencoder \"C:\\100%% real\\a%%b%%.avi\" -ovc copy -oac copy  -endpos 1:5: -o "
+         "\"C:\\100%% real\\part_ 1.avi\"\r\n",
          L"C:\\50% off\\tmp\\split.bat"},
-        {L"F:\\", "F:", "cd \"F:\\bin\\\"", L"F:\\tmp\\split.bat"},
     };
     for (const auto& c : cases) {
-        const auto lines = scriptFor(L"E:\\a.avi", {}, c.programFolder);
-        EXPECT_EQ(lines, (std::vector<std::string>{c.drive, c.cd})) << ascii(c.programFolder);
-        EXPECT_EQ(scriptPlace(c.programFolder, L"E:\\a.avi").scriptPath, c.scriptPath);
+        EXPECT_EQ(
+            std::get<std::string>(splitScript(inputFor(c.programFolder, c.inputPath, c.parts))),
+            c.script);
+        EXPECT_EQ(scriptPlace(c.programFolder, c.inputPath).scriptPath, c.scriptPath);
     }
 }
 
-TEST(SplitScript, PartsAreNumberedByListPosition) {
-    std::vector<std::wstring> parts(12, L"Split From [Start] To [End]");
-    const auto lines = scriptFor(L"E:\\v\\a.avi", parts);
-    ASSERT_EQ(lines.size(), 14u);
-    EXPECT_NE(lines[2].find("\\part_ 1.avi\""), std::string::npos);
-    EXPECT_NE(lines[13].find("\\part_ 12.avi\""), std::string::npos);
-}
-
 TEST(SplitScript, RefusesTheFirstPartThatCannotBeWrittenAsMeant) {
-    const ScriptInput base = inputFor(L"D:\\H\\plugins", L"E:\\a.avi", {});
     // The longest end an open-start part may have: its command is then 8191 characters.
-    const std::size_t room =
-        kMaxCommandLine -
-        scriptFor(L"E:\\a.avi", {L"Split From [Start] To [1]"}, L"D:\\H\\plugins")[2].size() + 1;
-    const std::wstring longest(room, L'1');
+    const std::wstring longest(
+        kMaxCommandLine - std::string("mencoder \"E:\\a.avi\" -ovc copy -oac copy "
+                                      " -endpos  -o \"E:\\part_ 2.avi\"")
+                              .size(),
+        L'1');
     struct Case {
         std::wstring part;
         std::optional<ScriptRefusal> refusal;
@@ -134,61 +89,49 @@ TEST(SplitScript, RefusesTheFirstPartThatCannotBeWrittenAsMeant) {
     for (const auto& c : cases) {
         const std::vector<std::wstring> parts = {L"Split From [Start] To [End]", c.part,
                                                  L"Split From [Start] To [0:0:0]"};
-        ScriptInput input = base;
-        input.partLines = parts;
-        EXPECT_EQ(checkScript(input), c.refusal) << c.part.substr(0, 60);
+        EXPECT_EQ(checkScript(inputFor(L"D:\\H\\plugins", L"E:\\a.avi", parts)), c.refusal)
+            << c.part.substr(0, 60);
     }
 }
 
 TEST(SplitScript, SixteenBitLimits) {
     std::vector<std::wstring> parts(common::kMaxCount16, L"Split From [Start] To [End]");
-    ScriptInput input{"D:", "D:\\H", "E:\\a.avi", "E:", parts};
-    EXPECT_TRUE(std::holds_alternative<std::string>(splitScript(input)));
-    parts.push_back(L"Split From [Start] To [End]");
-    input.partLines = parts;
-    EXPECT_TRUE(std::holds_alternative<TooManyParts>(std::get<ScriptRefusal>(splitScript(input))));
-
+    const auto script =
+        std::get<std::string>(splitScript({"D:", "D:\\H", "E:\\a.avi", "E:", parts}));
+    EXPECT_TRUE(script.ends_with("-o \"E:\\part_ 32767.avi\"\r\n"));
+    parts.push_back(parts[0]);
+    EXPECT_EQ(checkScript({"D:", "D:\\H", "E:\\a.avi", "E:", parts}),
+              ScriptRefusal{TooManyParts{}});
     parts = {partLine(kStartMarker, std::wstring(common::kMaxCount16, L'1'))};
-    input.partLines = parts;
-    const auto refusal = std::get<ScriptRefusal>(splitScript(input));
-    EXPECT_EQ(std::get<PartLineTooLong>(refusal).partNumber, 1u);
+    EXPECT_EQ(checkScript({"D:", "D:\\H", "E:\\a.avi", "E:", parts}),
+              ScriptRefusal{PartLineTooLong{1}});
 }
 
-TEST(PartLine, OkOfTheAddPartDialog) {
-    struct Case {
-        bool fromStart, untilEnd;
-        std::vector<std::wstring> lines;
-    };
-    const std::wstring start = timeText(L"00", L"10", L"00");
-    const std::wstring end = timeText(L"00", L"20", L"00");
-    const Case cases[] = {
-        {false, false, {L"Split From [00:10:00] To [00:20:00]"}},
-        {false, true, {L"Split From [00:10:00] To [End]"}},
-        {true, false, {L"Split From [Start] To [00:20:00]"}},
-        {true, true, {L"Split From [00:10:00] To [End]", L"Split From [Start] To [00:20:00]"}},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(partLinesForOk(start, end, c.fromStart, c.untilEnd), c.lines);
-    EXPECT_EQ(timeText(L"1", L"5", L""), L"1:5:");
-}
+TEST(PartLine, OkOfTheAddPartDialogAndReadingBack) {
+    const std::wstring start = timeText(L"00", L"10", L"00"), end = timeText(L"1", L"5", L"");
+    const std::vector<std::wstring> closed = {L"Split From [00:10:00] To [1:5:]"},
+                                    openEnd = {L"Split From [00:10:00] To [End]"},
+                                    openStart = {L"Split From [Start] To [1:5:]"};
+    EXPECT_EQ(partLinesForOk(start, end, false, false), closed);
+    EXPECT_EQ(partLinesForOk(start, end, false, true), openEnd);
+    EXPECT_EQ(partLinesForOk(start, end, true, false), openStart);
+    EXPECT_EQ(partLinesForOk(start, end, true, true),
+              (std::vector<std::wstring>{openEnd[0], openStart[0]}));
 
-TEST(PartLine, ParsesBack) {
     struct Case {
         std::wstring line, start, end;
     };
     const Case cases[] = {
-        {L"Split From [00:01:30] To [00:05:00]", L"00:01:30", L"00:05:00"},
         {L"Split From [Start] To [End]", L"Start", L"End"},
         {L"Split From [start] To [END]", L"start", L"END"},  // markers are case-sensitive
-        {L"Split From [::] To [::]", L"::", L"::"},
         {L"Split From [a[b] To [c]", L"a[b", L"c"},
         {L"Split From [To [x] To [y]", L"To [x", L"x"},  // the first "To [" wins
         {L"no brackets", L"", L""},
     };
     for (const auto& c : cases) {
         const PartTimes t = parsePartLine(c.line);
-        EXPECT_EQ(t.start, c.start) << c.line;
-        EXPECT_EQ(t.end, c.end) << c.line;
+        EXPECT_EQ(std::wstring(t.start) + L"|" + std::wstring(t.end), c.start + L"|" + c.end)
+            << c.line;
     }
 }
 
