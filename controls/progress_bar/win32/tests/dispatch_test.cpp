@@ -1,7 +1,8 @@
 // XP_ProgressBar called by name through IDispatch, as a script host calls it: what each write
 // stores and tells its container, the drawing members on a caller's context, and the calls
-// hosts get wrong.
+// hosts get wrong, a few thousand seeded odd calls among them.
 #include "com_support.h"
+#include "fuzz.h"
 
 namespace gaugekit::testing {
 namespace {
@@ -318,6 +319,26 @@ TEST_F(Dispatch, ConnectionPointsClassInfoAndUnloading) {
     EXPECT_EQ(module_->canUnloadNow(), S_FALSE);
     ASSERT_EQ(module_->factory->LockServer(FALSE), S_OK);
     EXPECT_EQ(module_->canUnloadNow(), S_OK);
+}
+
+// The fuzzer's kind of check in small form: a few thousand seeded calls of every kind.
+TEST_F(Com, ThousandsOfOddCallsChangeNothingOnFailureAndKeepNothingAlive) {
+    const Module module;
+    ASSERT_TRUE(module);
+    FuzzFigures figures;
+    {
+        Fuzzer fuzzer(module, 20240611);
+        for (long i = 0; i < 3000; ++i) fuzzer.call(i);
+        figures = fuzzer.finish();
+    }
+    std::string findings;
+    for (const auto& f : figures.findings) findings += f + "\n";
+    EXPECT_EQ(figures.stateChanges, 0) << findings;
+    EXPECT_EQ(figures.leakedInstances, 0);
+    EXPECT_TRUE(figures.canUnload);
+    // The calls reached both kinds of write.
+    EXPECT_GT(figures.failedWrites, 100);
+    EXPECT_GT(figures.writes - figures.failedWrites, 100);
 }
 
 }  // namespace
