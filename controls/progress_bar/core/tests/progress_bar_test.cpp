@@ -134,25 +134,23 @@ TEST(OffscreenSurface, CreatedGrownFreedAndDrawnFrom) {
     EXPECT_EQ(view.pixel(110, 15), kWhite);
     EXPECT_EQ(&bar.hdc(), &site.ownSurface());
 
-    site.resize({200, 66});
-    bar.selectSurface();
-    EXPECT_EQ(bar.offscreenSize(), (Size{200, 66}));
-    const RasterSurface* first = bar.offscreenSurface();
-
-    site.resize({100, 30});  // shrinking keeps the larger surface
-    bar.selectSurface();
-    EXPECT_EQ(bar.offscreenSurface(), first);
-
-    site.resize({300, 30});  // growing in one direction re-creates at exactly the new size
-    bar.selectSurface();
-    EXPECT_EQ(bar.offscreenSize(), (Size{300, 30}));
-    EXPECT_EQ(&bar.hdc(), bar.offscreenSurface());
-
-    site.resize({400, 30});  // a failed re-creation draws straight onto the own surface
-    site.refuseSurfaces = true;
-    bar.selectSurface();
-    EXPECT_EQ(bar.offscreenSurface(), nullptr);
-    EXPECT_EQ(&bar.hdc(), &site.ownSurface());
+    const struct {
+        Size size;
+        bool refused;
+        Size expected;
+    } resizes[] = {
+        {{200, 66}, false, {200, 66}},
+        {{100, 30}, false, {200, 66}},  // shrinking keeps the larger surface
+        {{300, 30}, false, {300, 30}},  // growing in one direction: exactly the new size
+        {{400, 30}, true, {}},          // a failed re-creation: drawing goes to the own surface
+    };
+    for (const auto& r : resizes) {
+        site.resize(r.size);
+        site.refuseSurfaces = r.refused;
+        bar.selectSurface();
+        EXPECT_EQ(bar.offscreenSize(), r.expected) << r.size.width;
+        EXPECT_EQ(&bar.hdc(), r.refused ? &site.ownSurface() : bar.offscreenSurface());
+    }
     EXPECT_EQ(bar.drawProgressBar(), Status::ok);
     EXPECT_EQ(site.surface().pixel(399, 10), rgb(104, 104, 104));
 
