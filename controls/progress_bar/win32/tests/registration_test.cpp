@@ -1,7 +1,5 @@
 // gaugekit.dll registered by the system's regsvr32, machine-wide and per user, 32- and 64-bit
 // side by side, and every registration removed again without harm to the others.
-#include <comcat.h>
-
 #include <cwctype>
 #include <map>
 
@@ -120,23 +118,6 @@ bool scriptCreates(bool bits64) {
     return outcome.output.find("Max 100") != std::string::npos;
 }
 
-// Whether the system's category manager lists the control among the controls.
-bool listedAsControl() {
-    win::ComPtr<ICatInformation> categories;
-    win::ComPtr<IEnumCLSID> listed;
-    CATID control{};
-    CLSIDFromString(kControlCategory, &control);
-    if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_ICatInformation, reinterpret_cast<void**>(categories.put()))) ||
-        FAILED(categories->EnumClassesOfCategories(1, &control, 0, nullptr, listed.put())))
-        return false;
-    CLSID clsid{};
-    bool found = false;
-    while (listed->Next(1, &clsid, nullptr) == S_OK)
-        found |= IsEqualCLSID(clsid, CLSID_XP_ProgressBar) != FALSE;
-    return found;
-}
-
 // The registrations of this bitness and of the other (where this machine runs it), machine-wide
 // and per user, are made and removed in turn; after each step each is whole or absent as it
 // should be, and scripts of each bitness create the control through a machine-wide one.
@@ -195,15 +176,6 @@ TEST_F(Com, RegistrationsSideBySideAndEachRemovedWithoutHarmToTheOthers) {
             // registration shows itself whole by being the machine's, key for key.
             EXPECT_EQ(registration(HKEY_CURRENT_USER, k64Bit),
                       registration(HKEY_LOCAL_MACHINE, k64Bit));
-        }
-        if (&step == &steps[0]) {
-            CLSID clsid{};
-            win::ComPtr<IUnknown> bar;
-            ASSERT_EQ(CLSIDFromProgID(L"Project1.XP_ProgressBar", &clsid), S_OK);
-            EXPECT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                       reinterpret_cast<void**>(bar.put())),
-                      S_OK);
-            EXPECT_TRUE(listedAsControl());
         }
     }
     for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
