@@ -63,11 +63,6 @@ class Hosted : public Com {
         top_.reset();
         Com::TearDown();
     }
-    // The host resized, the window's paint done.
-    void resize(int width, int height) {
-        MoveWindow(host_, 0, 0, width, height, TRUE);
-        UpdateWindow(own_);
-    }
 
     Registration registration_;
     win::Window top_;
@@ -85,7 +80,8 @@ TEST_F(Hosted, ActivatedPaintedAndRedrawnAtEverySize) {
     // Grown and shrunk by its host, the window always shows the bar at its new size.
     const struct { int width, height; } sizes[] = {{200, 66}, {300, 80}, {120, 40}, {120, 30}};
     for (const auto& s : sizes) {
-        resize(s.width, s.height);
+        MoveWindow(host_, 0, 0, s.width, s.height, TRUE);  // the host resized, then painted
+        UpdateWindow(own_);
         RECT client{};
         GetClientRect(own_, &client);
         EXPECT_EQ((std::pair(client.right, client.bottom)),
