@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "software_surface.h"
 
 namespace gaugekit {
 namespace {
 
-constexpr Rgb kUntouched = rgb(1, 2, 3);
+constexpr Rgb kUntouched = rgb(1, 2, 3), kRed = rgb(255, 0, 0);
+constexpr Color kHighlight = static_cast<Color>(0x8000000D);
 
 SoftwareSurface blankSurface(std::int32_t width, std::int32_t height) {
     SoftwareSurface surface(width, height);
@@ -15,72 +18,66 @@ SoftwareSurface blankSurface(std::int32_t width, std::int32_t height) {
     return surface;
 }
 
+// The rectangle's rows joined by '|': '#' a pixel in `color`, '.' one in `other`, '?' any other.
+std::string shape(const SoftwareSurface& s, Rect r, Rgb color, Rgb other = kUntouched) {
+    std::string out;
+    for (int y = r.top; y < r.bottom; ++y) {
+        if (y > r.top) out += '|';
+        for (int x = r.left; x < r.right; ++x)
+            out += s.pixel(x, y) == color ? '#' : s.pixel(x, y) == other ? '.' : '?';
+    }
+    return out;
+}
+
 TEST(Nearest, TiesGoToTheEvenNeighbourAndOverflowIsReported) {
     const struct {
         double value;
         std::optional<std::int32_t> expected;
-    } cases[] = {
-        {2.5, 2},
-        {3.5, 4},
-        {-0.5, 0},
-        {-1.5, -2},
-        {0.49, 0},
-        {2147483647.0, 2147483647},
-        {2147483647.6, std::nullopt},
-        {-2147483648.6, std::nullopt},
-        {1e300, std::nullopt},
-    };
+    } cases[] = {{2.5, 2},           {3.5, 4},
+                 {-0.5, 0},          {-1.5, -2},
+                 {0.49, 0},          {2147483647.0, 2147483647},
+                 {2147483647.6, {}}, {-2147483648.6, {}},
+                 {1e300, {}}};
     for (const auto& c : cases) EXPECT_EQ(nearest(c.value), c.expected) << c.value;
 }
 
 TEST(ColorArithmetic, LightenBlendAndResolve) {
-    const SoftwareSurface surface(1, 1);
-    const Color blue = static_cast<Color>(rgb(0, 0, 255));
-    const Color someColor = static_cast<Color>(rgb(10, 100, 200));
-    EXPECT_EQ(lightenColor(blue, 100), static_cast<Color>(rgb(100, 100, 255)));
-    EXPECT_EQ(lightenColor(someColor, 0), someColor);
-    EXPECT_EQ(lightenColor(someColor, 255), 0xFFFFFF);
-    // Amounts above 255 push channels past 255, which are held at 255.
-    EXPECT_EQ(lightenColor(0, 300), 0xFFFFFF);
-
-    EXPECT_EQ(blendColors(surface, someColor, 0, 255), someColor);
-    EXPECT_EQ(blendColors(surface, someColor, 0, 0), 0);
-    // 200 x 100 / 255 = 78.43; 200 x 200 / 255 = 156.86; 200 x 10 / 255 = 7.84
-    EXPECT_EQ(blendColors(surface, someColor, 0, 200), static_cast<Color>(rgb(8, 78, 157)));
-    // System-colour references are resolved before blending.
-    EXPECT_EQ(blendColors(surface, static_cast<Color>(0x8000000D), 0, 255),
-              static_cast<Color>(defaultSystemColors()[13]));
-
-    EXPECT_EQ(resolveColor(surface, static_cast<Color>(0x8000000D)),
-              static_cast<Color>(rgb(0, 120, 215)));
-    EXPECT_EQ(resolveColor(surface, someColor), someColor);
-    EXPECT_EQ(resolveColor(surface, static_cast<Color>(0x80000FFF)), 0);  // unknown index
+    const SoftwareSurface s(1, 1);
+    const Color some = static_cast<Color>(rgb(10, 100, 200));
+    const struct {
+        const char* what;
+        std::int64_t got, expected;
+    } cases[] = {
+        {"blue lightened by 100", lightenColor(static_cast<Color>(rgb(0, 0, 255)), 100),
+         rgb(100, 100, 255)},
+        {"lightened by 0", lightenColor(some, 0), some},
+        {"lightened by 255", lightenColor(some, 255), kWhite},
+        {"channels past 255 held at 255", lightenColor(0, 300), kWhite},
+        {"blended at 255", blendColors(s, some, 0, 255), some},
+        {"blended at 0", blendColors(s, some, 0, 0), 0},
+        // 200 x 10 / 255 = 7.84, 200 x 100 / 255 = 78.43, 200 x 200 / 255 = 156.86
+        {"blended at 200", blendColors(s, some, 0, 200), rgb(8, 78, 157)},
+        {"blended after resolving", blendColors(s, kHighlight, 0, 255), rgb(0, 120, 215)},
+        {"the highlight resolved", resolveColor(s, kHighlight), rgb(0, 120, 215)},
+        {"RGB resolved", resolveColor(s, some), some},
+        {"an unknown system colour", resolveColor(s, static_cast<Color>(0x80000FFF)), 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.got, c.expected) << c.what;
 }
 
 TEST(DrawLine, LeavesOutItsEndPointInEveryDirection) {
     const struct {
         std::int32_t x1, y1, x2, y2;
-        std::vector<std::pair<int, int>> painted;
+        const char* painted;  // on a 6 x 4 surface
     } cases[] = {
-        {0,
-         5,
-         10,
-         5,
-         {{0, 5}, {1, 5}, {2, 5}, {3, 5}, {4, 5}, {5, 5}, {6, 5}, {7, 5}, {8, 5}, {9, 5}}},
-        {4, 1, 1, 1, {{4, 1}, {3, 1}, {2, 1}}},
-        {2, 0, 2, 3, {{2, 0}, {2, 1}, {2, 2}}},
-        {2, 3, 2, 0, {{2, 3}, {2, 2}, {2, 1}}},
-        {0, 0, 3, 3, {{0, 0}, {1, 1}, {2, 2}}},
-        {5, 5, 5, 5, {}},
+        {0, 1, 5, 1, "......|#####.|......|......"}, {4, 1, 1, 1, "......|..###.|......|......"},
+        {2, 0, 2, 3, "..#...|..#...|..#...|......"}, {2, 3, 2, 0, "......|..#...|..#...|..#..."},
+        {0, 0, 3, 3, "#.....|.#....|..#...|......"}, {3, 3, 3, 3, "......|......|......|......"},
     };
     for (const auto& c : cases) {
-        SoftwareSurface surface = blankSurface(12, 8);
+        SoftwareSurface surface = blankSurface(6, 4);
         drawLine(surface, c.x1, c.y1, c.x2, c.y2, 0x0000FF);
-        int count = 0;
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 12; ++x) count += surface.pixel(x, y) == rgb(255, 0, 0);
-        EXPECT_EQ(count, static_cast<int>(c.painted.size())) << c.x1 << "," << c.y1;
-        for (const auto& [x, y] : c.painted) EXPECT_EQ(surface.pixel(x, y), rgb(255, 0, 0));
+        EXPECT_EQ(shape(surface, {0, 0, 6, 4}, kRed), c.painted) << c.x1 << "," << c.y1;
     }
 }
 
@@ -102,57 +99,31 @@ class CountingSurface : public SoftwareSurface {
 };
 
 TEST(DrawGradient, LinesColoursAndCounts) {
-    const Rgb highlight = rgb(0, 120, 215);
+    const Rgb highlight = rgb(0, 120, 215), grey = rgb(128, 128, 128);
     const struct {
         const char* what;
         Color end, start;
         std::int32_t x, y, x2, y2;
         bool bH;
-        std::vector<std::pair<int, int>> at;  // where lines 0, 1, ... are looked at
-        std::vector<Rgb> colors;
+        int atX, atY;
+        Rgb expected;
     } cases[] = {
-        {"black to white along x",
-         0,
-         0xFFFFFF,
-         2,
-         0,
-         2,
-         3,
-         true,
-         {{2, 1}, {3, 1}, {4, 1}, {5, 1}},
-         // the middle one a rounding tie: 127.5 goes to 128
-         {kBlack, rgb(128, 128, 128), kWhite, kUntouched}},
-        {"a count of 0: one line in the end colour",
-         0,
-         0xFFFFFF,
-         2,
-         0,
-         0,
-         3,
-         true,
-         {{2, 1}, {3, 1}},
-         {kBlack, kUntouched}},
-        {"a count below 0: nothing", 0, 0xFFFFFF, 2, 0, -1, 3, true, {{2, 1}}, {kUntouched}},
-        {"rows from column 5 leftward to column 1",
-         static_cast<Color>(0x8000000D),
-         0,
-         5,
-         1,
-         1,
-         0,
-         false,
-         {{5, 1}, {2, 1}, {1, 1}},
-         {highlight, highlight, kUntouched}},
-        // Row 3 reads 2.50000006 in double precision, so 3; a float step times the row number
-        // rounded to single precision reads 2.5 and gives 2.
-        {"from 5 to 0 over six rows", 0x050505, 0, 0, 0, 8, 6, false, {{0, 3}}, {rgb(3, 3, 3)}},
+        {"black to white: the middle a tie, 127.5 to 128", 0, 0xFFFFFF, 2, 0, 2, 3, true, 3, 1,
+         grey},
+        {"nothing beyond the last", 0, 0xFFFFFF, 2, 0, 2, 3, true, 5, 1, kUntouched},
+        {"the end row left out", 0, 0xFFFFFF, 2, 0, 2, 3, true, 2, 3, kUntouched},
+        {"a count of 0: one line", 0, 0xFFFFFF, 2, 0, 0, 3, true, 2, 1, kBlack},
+        {"a count of 0: only one", 0, 0xFFFFFF, 2, 0, 0, 3, true, 3, 1, kUntouched},
+        {"a count below 0: nothing", 0, 0xFFFFFF, 2, 0, -1, 3, true, 2, 1, kUntouched},
+        {"leftward from column 5", kHighlight, 0, 5, 1, 1, 0, false, 5, 1, highlight},
+        {"leftward to column 2", kHighlight, 0, 5, 1, 1, 0, false, 2, 1, highlight},
+        {"leftward, column 1 left out", kHighlight, 0, 5, 1, 1, 0, false, 1, 1, kUntouched},
     };
     for (const auto& c : cases) {
         SoftwareSurface surface = blankSurface(8, 8);
         Color end = c.end, start = c.start;
         drawGradient(surface, end, start, c.x, c.y, c.x2, c.y2, c.bH);
-        for (std::size_t i = 0; i < c.at.size(); ++i)
-            EXPECT_EQ(surface.pixel(c.at[i].first, c.at[i].second), c.colors[i]) << c.what << i;
+        EXPECT_EQ(surface.pixel(c.atX, c.atY), c.expected) << c.what;
         EXPECT_EQ(end, c.end < 0 ? static_cast<Color>(highlight) : c.end) << "resolved in place";
     }
 
@@ -174,43 +145,8 @@ TEST(DrawGradient, LinesColoursAndCounts) {
         Color end = 0x0000FF, start = 0x00FF00;
         drawGradient(surface, end, start, c.x, c.y, c.x2, c.y2, c.bH);
         EXPECT_EQ(surface.lines, c.lines) << c.x << "," << c.y;
-        if (c.lines) {
-            EXPECT_EQ(surface.pixel(0, 0), rgb(255, 0, 0));
-        }
+        EXPECT_EQ(surface.pixel(0, 0), c.lines ? kRed : kWhite) << c.x << "," << c.y;
     }
-}
-
-TEST(SoftwareSurface, HatchesAsThePlatformPaintsThemAndPicturesFromTheOrigin) {
-    // Rows 0 to 3 of the 8 x 8 cell, columns 0 to 7: '#' the line colour.
-    const struct {
-        std::int16_t style;
-        const char* rows[4];
-    } hatches[] = {
-        {kHatchHorizontal, {"........", "........", "........", "########"}},
-        {kHatchVertical, {"....#...", "....#...", "....#...", "....#..."}},
-        {kHatchForwardDiagonal, {"#.......", ".#......", "..#.....", "...#...."}},
-        {kHatchBackwardDiagonal, {".......#", "......#.", ".....#..", "....#..."}},
-        {kHatchCross, {"....#...", "....#...", "....#...", "########"}},
-        {kHatchDiagonalCross, {"#......#", ".#....#.", "..#..#..", "...##..."}},
-        {6, {"########", "########", "########", "########"}},  // HS_SOLID: solid
-        {-1, {"########", "########", "########", "########"}},
-    };
-    const Rgb line = rgb(255, 0, 0), gap = rgb(0, 0, 255);
-    for (const auto& h : hatches) {
-        SoftwareSurface surface = blankSurface(20, 20);
-        surface.hatchFill({3, 3, 20, 20}, h.style, line, gap);
-        for (int y = 0; y < 4; ++y)
-            for (int x = 0; x < 8; ++x)  // the cell at (8, 8): anchored at the origin
-                EXPECT_EQ(surface.pixel(8 + x, 8 + y), h.rows[y][x] == '#' ? line : gap)
-                    << "style " << h.style << " at " << x << "," << y;
-        EXPECT_EQ(surface.pixel(2, 11), kUntouched);
-    }
-
-    SoftwareSurface surface = blankSurface(8, 2);
-    const auto picture = SoftwarePicture(2, 1, std::vector<Rgb>{rgb(10, 10, 10), rgb(20, 20, 20)});
-    surface.patternFill({3, 0, 6, 1}, picture);
-    EXPECT_EQ(surface.pixel(3, 0), rgb(20, 20, 20));  // odd column: the picture's second pixel
-    EXPECT_EQ(surface.pixel(4, 0), rgb(10, 10, 10));
 }
 
 TEST(SoftwareSurface, EdgesUseTheSystemColourTable) {
@@ -228,13 +164,13 @@ TEST(SoftwareSurface, EdgesUseTheSystemColourTable) {
         {Edge::bump, rgb(4, 4, 4), rgb(3, 3, 3), rgb(3, 3, 3)},
     };
     for (const auto& c : cases) {
-        SoftwareSurface surface(10, 10, colors);
-        surface.edge({0, 0, 10, 10}, c.kind);
-        EXPECT_EQ(surface.pixel(0, 5), c.outerTopLeft);
-        EXPECT_EQ(surface.pixel(5, 0), c.outerTopLeft);
-        EXPECT_EQ(surface.pixel(9, 5), c.outerBottomRight);
-        EXPECT_EQ(surface.pixel(5, 9), c.outerBottomRight);
-        EXPECT_EQ(surface.pixel(1, 5), c.innerTopLeft);
+        SoftwareSurface s(10, 10, colors);
+        s.edge({0, 0, 10, 10}, c.kind);
+        EXPECT_EQ((std::vector{s.pixel(0, 5), s.pixel(5, 0), s.pixel(9, 5), s.pixel(5, 9),
+                               s.pixel(1, 5)}),
+                  (std::vector{c.outerTopLeft, c.outerTopLeft, c.outerBottomRight,
+                               c.outerBottomRight, c.innerTopLeft}))
+            << static_cast<int>(c.kind);
     }
 }
 

@@ -11,51 +11,46 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void put(Bytes& b, std::uint64_t value, int size) {
-    for (int i = 0; i < size; ++i) b.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+// The values as little-endian fields of the sizes given (8 for a pair of zero fields).
+Bytes fields(std::initializer_list<std::pair<std::uint64_t, int>> values) {
+    Bytes b;
+    for (const auto& [value, size] : values)
+        for (int i = 0; i < size; ++i) b.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    return b;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 // A BITMAPINFOHEADER with its colour table and `pixelBytes` bytes of pixels.
 Bytes bitmap(std::int32_t width, std::int32_t height, int bits, int compression,
              std::size_t pixelBytes, int colors = 0) {
-    Bytes b;
-    put(b, 40, 4);
-    put(b, static_cast<std::uint32_t>(width), 4);
-    put(b, static_cast<std::uint32_t>(height), 4);
-    put(b, 1, 2);
-    put(b, bits, 2);
-    put(b, compression, 4);
-    put(b, pixelBytes, 4);
-    put(b, 0, 8);
-    put(b, colors, 4);
-    put(b, 0, 4);
+    Bytes b = fields({{40, 4},
+                      {static_cast<std::uint32_t>(width), 4},
+                      {static_cast<std::uint32_t>(height), 4},
+                      {1, 2},
+                      {bits, 2},
+                      {compression, 4},
+                      {pixelBytes, 4},
+                      {0, 8},
+                      {colors, 4},
+                      {0, 4}});
     b.resize(b.size() + (bits <= 8 ? (colors ? colors : 1 << bits) * 4 : 0) + pixelBytes);
     return b;
 }
 
 Bytes bitmapFile(const Bytes& info, std::uint32_t pixelOffset) {
-    Bytes b = {'B', 'M'};
-    put(b, 14 + info.size(), 4);
-    put(b, 0, 4);
-    put(b, pixelOffset, 4);
-    b.insert(b.end(), info.begin(), info.end());
-    return b;
+    return fields({{0x4D42, 2}, {14 + info.size(), 4}, {0, 4}, {pixelOffset, 4}}) + info;
+}
+
+Bytes iconFile(const Bytes& image, std::uint32_t claimedLength) {
+    return fields({{0, 2}, {1, 2}, {1, 2}, {0, 8}, {claimedLength, 4}, {22, 4}}) + image;
 }
 
 Bytes cut(Bytes b, std::size_t count) {
     b.resize(b.size() - count);
-    return b;
-}
-
-Bytes iconFile(const Bytes& image, std::uint32_t claimedLength) {
-    Bytes b;
-    put(b, 0, 2);
-    put(b, 1, 2);
-    put(b, 1, 2);
-    put(b, 0, 8);
-    put(b, claimedLength, 4);
-    put(b, 22, 4);
-    b.insert(b.end(), image.begin(), image.end());
     return b;
 }
 

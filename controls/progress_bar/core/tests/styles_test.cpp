@@ -1,8 +1,6 @@
 // The styles pixel for pixel on the software surface, against the figures of the layouts.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "progress_bar.h"
 #include "software_site.h"
 
@@ -12,8 +10,7 @@ namespace {
 constexpr Color kBar = static_cast<Color>(rgb(40, 80, 160));
 
 struct Bar {
-    Bar(Size size, std::int32_t scrolling, std::int32_t percent,
-        std::int32_t orientation = kOrientationHorizontal)
+    Bar(Size size, std::int32_t scrolling, std::int32_t percent, std::int32_t orientation = 0)
         : site(size), bar(site) {
         bar.setColor(kBar);
         bar.setOrientation(orientation);
@@ -29,16 +26,52 @@ Rgb lightened(std::int32_t amount) {
     return toRgb(lightenColor(kBar, amount));
 }
 
-// The colour of line i of a gradient of n steps, channel by channel.
-Rgb gradientAt(Rgb from, Rgb to, int n, int i) {
-    int channels[3];
-    for (int c = 0; c < 3; ++c) {
-        const float a = static_cast<float>((from >> (8 * c)) & 0xFF);
-        const float b = static_cast<float>((to >> (8 * c)) & 0xFF);
-        const float step = static_cast<float>((static_cast<double>(b) - a) / n);
-        channels[c] = static_cast<int>(std::nearbyint(a + static_cast<double>(step) * i));
+TEST(Styles, PixelsWhereTheLayoutsPutThem) {
+    const Rgb bar = toRgb(kBar), silver = rgb(192, 192, 192);
+    constexpr std::int32_t smooth = kScrollingSmooth, pastel = kScrollingPastel,
+                           player = kScrollingMediaPlayer, quill = kScrollingQuill,
+                           metallic = kScrollingMetallic;
+    const struct {
+        const char* what;
+        std::int32_t scrolling, percent;
+        int x, y;
+        Rgb expected;
+        int height = 66;  // 200 wide
+    } cases[] = {
+        {"smooth at 100: the light top of the fill", smooth, 100, 100, 3, lightened(150)},
+        {"pastel at 0: one column", pastel, 0, 2, 2, lightened(140)},
+        {"pastel at 0: down to row H - 4", pastel, 0, 2, 62, lightened(140)},
+        {"pastel at 0: not row H - 3", pastel, 0, 2, 63, kWhite},
+        {"pastel at 0: not column 3", pastel, 0, 3, 30, kWhite},
+        {"media player at 0: one black column", player, 0, 2, 30, kBlack},
+        // Black at x = 2 running to nearest(100/255 of the bar) lightened by 10 at x = 197.
+        {"media player at 100: the end colour", player, 100, 197, 30, rgb(25, 39, 70)},
+        {"media player at 100: not row H - 2", player, 100, 197, 64, kBlack},
+        {"media player at 100: not column 198", player, 100, 198, 30, kBlack},
+        {"quill at 0: the fill over column 1", quill, 0, 1, 3, lightened(250)},
+        {"quill at 0: and column 3", quill, 0, 3, 3, lightened(250)},
+        {"quill at 0: the end mark at column 0", quill, 0, 0, 3, lightened(25)},
+        // Row 3 is line 1 of 61 from (40, 80, 160) to (124, 148, 197).
+        {"quill at 0: the track", quill, 0, 4, 3, rgb(41, 81, 161)},
+        {"office at 100: the fill over the outline", kScrollingOfficeXP, 100, 199, 30,
+         lightened(180)},
+        {"office at 100: the outline", kScrollingOfficeXP, 100, 0, 30, lightened(100)},
+        // h = nearest(8.5) = 8: the upper halves over rows 2 to 10, the lower ones 8 to 16; the
+        // upper fill runs over 8 lines from (166, 182, 215) to (28, 56, 113).
+        {"metallic: upper fill, line 1", metallic, 100, 100, 3, rgb(149, 166, 202), 20},
+        {"metallic: upper fill, line 5", metallic, 100, 100, 7, rgb(80, 103, 151), 20},
+        {"metallic: lower fill from row 8", metallic, 100, 100, 8, rgb(30, 60, 119), 20},
+        {"metallic: lower fill to row 16", metallic, 100, 100, 16, bar, 20},
+        {"metallic: nothing below", metallic, 100, 100, 17, kWhite, 20},
+        {"metallic: the track beyond the fill", metallic, 100, 196, 12, silver, 20},
+        {"custom brush: a horizontal hatch line", kScrollingCustomBrush, 100, 20, 19, bar},
+        {"custom brush: its gaps", kScrollingCustomBrush, 100, 20, 20, lightened(140)},
+        {"picture without one: the edge only", kScrollingPicture, 100, 100, 30, kWhite},
+    };
+    for (const auto& c : cases) {
+        Bar b({200, c.height}, c.scrolling, c.percent);
+        EXPECT_EQ(b.at(c.x, c.y), c.expected) << c.what;
     }
-    return rgb(channels[0], channels[1], channels[2]);
 }
 
 TEST(ClassicStyles, StandardBlocksAndSmoothFillOnTheBlockGrid) {
@@ -55,16 +88,10 @@ TEST(ClassicStyles, StandardBlocksAndSmoothFillOnTheBlockGrid) {
         EXPECT_EQ(b.bar.barRect().right, c.barRight) << c.percent;
         for (int x = 3; x < 200; ++x) {
             const bool inBlock = c.scrolling == kScrollingSmooth || (x - 4) % 8 < 6;
-            const bool filled = x >= 4 && x < c.fillEnd && inBlock;
-            EXPECT_EQ(b.at(x, 33) == toRgb(kBar), filled)
+            EXPECT_EQ(b.at(x, 33) == toRgb(kBar), x >= 4 && x < c.fillEnd && inBlock)
                 << "scrolling " << c.scrolling << " p " << c.percent << " x " << x;
         }
     }
-    Bar smooth({200, 66}, kScrollingSmooth, 100);
-    EXPECT_EQ(smooth.at(3, 33), kWhite);
-    EXPECT_EQ(smooth.at(198, 33), rgb(239, 239, 239));
-    EXPECT_EQ(smooth.at(199, 33), rgb(104, 104, 104));
-    EXPECT_EQ(smooth.at(100, 3), lightened(150));  // the light top edge of the fill
 }
 
 TEST(ClassicStyles, SearchBlocksTrailTheFill) {
@@ -79,88 +106,47 @@ TEST(ClassicStyles, SearchBlocksTrailTheFill) {
     for (const auto& c : cases) {
         Bar b({200, 66}, kScrollingSearch, c.percent);
         int blockPixels = 0;
-        for (int x = 0; x < 200; ++x) blockPixels += b.at(x, 33) != kWhite && x > 2 && x < 197;
+        for (int x = 3; x < 197; ++x) blockPixels += b.at(x, 33) != kWhite;
         EXPECT_EQ(blockPixels, static_cast<int>(c.visibleStarts.size()) * 10) << c.percent;
         for (std::size_t k = 0; k < c.visibleStarts.size(); ++k) {
-            const int x0 = c.visibleStarts[k];
-            const int amount = 220 - 40 * static_cast<int>(k);
-            EXPECT_EQ(b.at(x0, 3), lightened(amount));
-            EXPECT_EQ(b.at(x0 + 9, 63), lightened(amount - 20));
-            EXPECT_EQ(b.at(x0 - 1, 33), kWhite);
-            EXPECT_EQ(b.at(x0 + 9, 64), rgb(239, 239, 239));  // row H - 2 is the border's
+            const int x0 = c.visibleStarts[k], amount = 220 - 40 * static_cast<int>(k);
+            EXPECT_EQ(b.at(x0, 3), lightened(amount)) << k;
+            EXPECT_EQ(b.at(x0 + 9, 63), lightened(amount - 20)) << k;
+            EXPECT_EQ(b.at(x0 - 1, 33), kWhite) << k;
+            EXPECT_EQ(b.at(x0 + 9, 64), rgb(239, 239, 239)) << k;  // row H - 2 is the border's
         }
     }
 }
 
-TEST(ClassicStyles, VerticalAtZeroFillsNothing) {
+TEST(ClassicStyles, VerticalGrowsFromTheBottomAndFillsNothingAtZero) {
     for (const std::int32_t scrolling : {kScrollingStandard, kScrollingSmooth, kScrollingSearch}) {
         Bar b({40, 120}, scrolling, 0, kOrientationVertical);
         EXPECT_EQ(b.bar.barRect().top, 120);
         for (int y = 3; y < 117; ++y)
             for (int x = 3; x < 37; ++x) ASSERT_EQ(b.at(x, y), kWhite) << x << "," << y;
     }
-    // At 50 the fill grows up from the bottom on a grid anchored there.
+    // Blocks are rows 64-69, 72-77, ... 112-117, with the gaps i - 2 and i - 1 for i = 120, 112 ...
     Bar half({40, 120}, kScrollingStandard, 50, kOrientationVertical);
     EXPECT_EQ(half.bar.barRect().top, 64);
-    // Blocks are rows 64-69, 72-77, ... 112-117, with the gaps i - 2 and i - 1 for i = 120, 112 ...
     for (int y = 60; y < 118; ++y)
         EXPECT_EQ(half.at(20, y) == toRgb(kBar), y >= 64 && (y - 64) % 8 < 6) << y;
 }
 
-TEST(Styles, FillsAtZeroStartAtTheirFirstColumn) {
-    Bar pastel({200, 66}, kScrollingPastel, 0);
-    EXPECT_EQ(pastel.at(2, 2), lightened(140));
-    EXPECT_EQ(pastel.at(2, 62), lightened(140));
-    EXPECT_EQ(pastel.at(2, 63), kWhite);
-    EXPECT_EQ(pastel.at(3, 30), kWhite);
-
-    Bar player({200, 66}, kScrollingMediaPlayer, 0);
-    EXPECT_EQ(player.at(2, 30), kBlack);
-    // At 100 the gradient runs 196 columns: from black at x = 2 to its end colour at x = 197.
-    Bar full({200, 66}, kScrollingMediaPlayer, 100);
-    const Rgb end = toRgb(lightenColor(blendColors(full.site.surface(), kBar, 0, 100), 10));
-    EXPECT_EQ(full.at(197, 30), end);
-    EXPECT_EQ(full.at(197, 64), kBlack);
-    EXPECT_EQ(full.at(198, 30), kBlack);
-
-    Bar quill({200, 66}, kScrollingQuill, 0);
-    for (const int x : {1, 2, 3}) EXPECT_EQ(quill.at(x, 3), lightened(250)) << x;
-    EXPECT_EQ(quill.at(0, 3), lightened(25));  // the end mark at column 0
-    EXPECT_EQ(quill.at(4, 3), gradientAt(toRgb(kBar), lightened(100), 61, 1));
-
-    Bar office({200, 66}, kScrollingOfficeXP, 100);
-    EXPECT_EQ(office.at(199, 30), lightened(180));  // the fill covers the outline's right column
-    EXPECT_EQ(office.at(0, 30), lightened(100));
-}
-
-TEST(Styles, MetallicHalvesForHeight20) {
-    Bar b({200, 20}, kScrollingMetallic, 100);  // h = nearest(8.5) = 8
-    SoftwareSurface& s = b.site.surface();
-    const Rgb upperFrom = lightened(150);
-    const Rgb upperTo = toRgb(blendColors(s, kBar, 0, 180));
-    EXPECT_EQ(b.at(100, 3), gradientAt(upperFrom, upperTo, 8, 1));
-    EXPECT_EQ(b.at(100, 7), gradientAt(upperFrom, upperTo, 8, 5));
-    EXPECT_EQ(b.at(100, 8), toRgb(blendColors(s, kBar, 0, 190)));  // lower half from row 8
-    EXPECT_EQ(b.at(100, 16), toRgb(kBar));
-    EXPECT_EQ(b.at(100, 17), kWhite);
-    EXPECT_EQ(b.at(196, 12), rgb(192, 192, 192));  // the track beyond the fill
-}
-
-TEST(Styles, CustomBrushAndPicture) {
-    Bar hatch({200, 66}, kScrollingCustomBrush, 100);  // barRect (2, 2, 198, 64)
-    EXPECT_EQ(hatch.at(20, 19), toRgb(kBar));          // a horizontal line at row 19
-    EXPECT_EQ(hatch.at(20, 20), lightened(140));
+TEST(Styles, BrushBeyond16BitsFailsTheRedrawAndPicturesTileFromTheOrigin) {
+    Bar hatch({200, 66}, kScrollingCustomBrush, 100);
     EXPECT_EQ(hatch.bar.barRect(), (Rect{2, 2, 198, 64}));
-    hatch.bar.setBrushStyle(40000);  // beyond 16 bits: the redraw fails
+    hatch.bar.setBrushStyle(40000);
     EXPECT_EQ(hatch.bar.drawProgressBar(), Status::overflow);
 
+    // A 3 x 3 picture, dark at (1, 0) only: (100, 30) shows that pixel when the tiling starts at
+    // the origin, not at the fill's corner (2, 2).
     Bar picture({200, 66}, kScrollingPicture, 100);
-    EXPECT_EQ(picture.at(100, 30), kWhite);  // no picture: the edge only
-    picture.bar.setImage(std::make_shared<SoftwarePicture>(
-        2, 2, std::vector<Rgb>{rgb(9, 9, 9), kBlack, kBlack, kBlack}));
-    EXPECT_EQ(picture.at(100, 30), rgb(9, 9, 9));  // tiled from the origin: even x, even y
+    std::vector<Rgb> pixels(9, kBlack);
+    pixels[1] = rgb(9, 9, 9);
+    picture.bar.setImage(std::make_shared<SoftwarePicture>(3, 3, pixels));
+    EXPECT_EQ(picture.at(100, 30), rgb(9, 9, 9));
     EXPECT_EQ(picture.at(101, 30), kBlack);
-    EXPECT_EQ(picture.at(199, 30), kBlack);  // columns 2 ... 199: over the edge's right column
+    EXPECT_EQ(picture.at(199, 31), kBlack);  // columns 2 ... 199: over the edge's right column
 }
 
 TEST(Styles, ValuesOutsideTheEnumerationDrawAsSmooth) {
@@ -204,8 +190,7 @@ TEST(Text, CappedAndNegativePercent) {
     Bar capped({200, 66}, kScrollingStandard, 150);
     capped.bar.setShowText(-1);
     EXPECT_EQ(capped.bar.percent(), 100);
-    // "100 %" is five cells of 6 x 9, centred.
-    EXPECT_EQ(capped.bar.textRect(), (Rect{85, 28, 115, 37}));
+    EXPECT_EQ(capped.bar.textRect(), (Rect{85, 28, 115, 37}));  // "100 %": five 6 x 9 cells
 
     Bar negative({200, 66}, kScrollingOfficeXP, -3);
     negative.bar.setShowText(-1);

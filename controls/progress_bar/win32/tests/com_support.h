@@ -66,6 +66,18 @@ class Control : public Com {
         return value;
     }
     HRESULT put(const wchar_t* name, LONG value) { return putNumber(bar_.get(), name, value); }
+    // An object property's identity as read (the control keeps the object alive).
+    IUnknown* objectRead(const wchar_t* name) {
+        Var read;
+        EXPECT_EQ(call(name, DISPATCH_PROPERTYGET, {}, &read), S_OK) << name;
+        return read.punkVal;
+    }
+    DISPID id(const wchar_t* name) {
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        DISPID id = DISPID_UNKNOWN;
+        EXPECT_EQ(bar_->GetIDsOfNames(IID_NULL, names, 1, 0, &id), S_OK) << name;
+        return id;
+    }
     template <typename I>
     win::ComPtr<I> bar(REFIID iid) {
         return query<I>(bar_.get(), iid);

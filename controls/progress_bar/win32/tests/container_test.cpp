@@ -63,11 +63,6 @@ class Hosted : public Com {
         top_.reset();
         Com::TearDown();
     }
-    // The host resized, the window's paint done.
-    void resize(int width, int height) {
-        MoveWindow(host_, 0, 0, width, height, TRUE);
-        UpdateWindow(own_);
-    }
 
     Registration registration_;
     win::Window top_;
@@ -85,11 +80,12 @@ TEST_F(Hosted, ActivatedPaintedAndRedrawnAtEverySize) {
     // Grown and shrunk by its host, the window always shows the bar at its new size.
     const struct { int width, height; } sizes[] = {{200, 66}, {300, 80}, {120, 40}, {120, 30}};
     for (const auto& s : sizes) {
-        resize(s.width, s.height);
+        MoveWindow(host_, 0, 0, s.width, s.height, TRUE);  // the host resized, then painted
+        UpdateWindow(own_);
         RECT client{};
         GetClientRect(own_, &client);
-        EXPECT_EQ(client.right, s.width);
-        EXPECT_EQ(client.bottom, s.height);
+        EXPECT_EQ((std::pair(client.right, client.bottom)),
+                  (std::pair<LONG, LONG>(s.width, s.height)));
         EXPECT_EQ(windowPixel(own_, s.width - 1, s.height / 2), kOutline)
             << s.width << "x" << s.height;
         EXPECT_EQ(windowPixel(own_, s.width / 2, s.height / 2), highlight) << s.width;
@@ -97,7 +93,8 @@ TEST_F(Hosted, ActivatedPaintedAndRedrawnAtEverySize) {
     }
 }
 
-TEST_F(Hosted, ScreenReadersHearEveryMoveOfTheBar) {
+// A screen reader finds a progress bar with its percentage, and hears every move of the bar.
+TEST_F(Hosted, ScreenReadersFindAProgressBarAndHearItMove) {
     const HWINEVENTHOOK hook =
         SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, nullptr, onValueChange,
                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
@@ -114,20 +111,15 @@ TEST_F(Hosted, ScreenReadersHearEveryMoveOfTheBar) {
             << w.value;
     }
     UnhookWinEvent(hook);
-}
 
-TEST_F(Hosted, ScreenReadersFindAProgressBarWithItsPercentage) {
-    win::ComPtr<IAccessible> probe;
+    win::ComPtr<IAccessible> probe, accessible;
     if (FAILED(AccessibleObjectFromWindow(top_.get(), static_cast<DWORD>(OBJID_CLIENT),
                                           IID_IAccessible, reinterpret_cast<void**>(probe.put()))))
         GTEST_SKIP() << "the system's accessibility runtime serves no window at this bitness";
-    win::ComPtr<IAccessible> accessible;
     ASSERT_EQ(AccessibleObjectFromWindow(own_, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
                                          reinterpret_cast<void**>(accessible.put())),
               S_OK);
-    VARIANT self{};
-    self.vt = VT_I4;
-    self.lVal = CHILDID_SELF;
+    const VARIANT self = number(CHILDID_SELF);
     Var role, state;
     ASSERT_EQ(accessible->get_accRole(self, &role), S_OK);
     EXPECT_EQ(role.lVal, ROLE_SYSTEM_PROGRESSBAR);
@@ -135,8 +127,7 @@ TEST_F(Hosted, ScreenReadersFindAProgressBarWithItsPercentage) {
     EXPECT_TRUE(state.lVal & STATE_SYSTEM_READONLY);
     LONG left = 0, top = 0, width = 0, height = 0;
     ASSERT_EQ(accessible->accLocation(&left, &top, &width, &height, self), S_OK);
-    EXPECT_EQ(width, 200);
-    EXPECT_EQ(height, 66);
+    EXPECT_EQ((std::pair(width, height)), (std::pair(200L, 66L)));
     for (const auto& [value, text] : {std::pair{42, L"42 %"}, std::pair{150, L"100 %"}}) {
         ASSERT_EQ(putNumber(bar_.get(), L"Value", value), S_OK);
         BSTR read = nullptr;
@@ -158,23 +149,17 @@ TEST_F(Hosted, ScreenReadersFindAProgressBarWithItsPercentage) {
 TEST_F(Control, ViewDrawsTheBarAtTheContainersRectangle) {
     ASSERT_EQ(put(L"Scrolling", 1), S_OK);
     ASSERT_EQ(put(L"Value", 50), S_OK);
-    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
-    const struct {
-        RECTL bounds;
-    } cases[] = {{{10, 5, 210, 71}}, {{0, 0, 100, 30}}, {{30, 40, 70, 60}}};
-    for (const auto& c : cases) {
+    const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT), around = RGB(1, 2, 3);
+    for (const RECTL& b : {RECTL{10, 5, 210, 71}, RECTL{0, 0, 100, 30}, RECTL{30, 40, 70, 60}}) {
         Canvas canvas(240, 90, 0x010203);
-        const RECTL& b = c.bounds;
         ASSERT_EQ(drawView(bar_.get(), canvas.hdc(), b), S_OK);
-        const int middle = (b.top + b.bottom) / 2;
-        EXPECT_EQ(canvas.pixel(b.left, middle), kOutline) << b.left;
-        EXPECT_EQ(canvas.pixel(b.right - 1, middle), kOutline) << b.right;
-        EXPECT_EQ(canvas.pixel(b.left + 5, middle), highlight) << b.left;
-        EXPECT_EQ(canvas.pixel(b.right - 5, middle), RGB(255, 255, 255)) << b.right;
-        EXPECT_EQ(canvas.pixel(b.right, middle), RGB(1, 2, 3)) << b.right;
-        if (b.left > 0) {
-            EXPECT_EQ(canvas.pixel(b.left - 1, middle), RGB(1, 2, 3));
-        }
+        const int y = (b.top + b.bottom) / 2;
+        EXPECT_EQ(canvas.pixel(b.left, y), kOutline) << b.left;
+        EXPECT_EQ(canvas.pixel(b.right - 1, y), kOutline) << b.right;
+        EXPECT_EQ(canvas.pixel(b.left + 5, y), highlight) << b.left;
+        EXPECT_EQ(canvas.pixel(b.right - 5, y), RGB(255, 255, 255)) << b.right;
+        EXPECT_EQ(canvas.pixel(b.right, y), around) << b.right;
+        EXPECT_EQ(canvas.pixel(b.left ? b.left - 1 : 239, y), around) << b.left;
     }
     Canvas canvas(10, 10);
     const RECTL none{0, 0, 10, 10};

@@ -439,6 +439,15 @@ class ByteBag final : public IPropertyBag {
     std::vector<Entry> entries_;
 };
 
+// A standard font object: bold Arial of the size given in ten-thousandths of a point.
+inline win::ComPtr<IFontDisp> boldArial(ULONG size) {
+    wchar_t face[] = L"Arial";
+    FONTDESC desc{sizeof(desc), face, {{size, 0}}, FW_BOLD, ANSI_CHARSET, FALSE, FALSE, FALSE};
+    win::ComPtr<IFontDisp> font;
+    OleCreateFontIndirect(&desc, IID_IFontDisp, reinterpret_cast<void**>(font.put()));
+    return font;
+}
+
 // Everything a container would save, different from a new instance's: numbers, a bold 12-point
 // Arial, a 5 x 3 picture of distinct colours, the custom-brush style with its text.
 inline bool changeEverything(IDispatch* bar) {
@@ -450,16 +459,7 @@ inline bool changeEverything(IDispatch* bar) {
                                       {L"Scrolling", 7},
                                       {L"ShowText", -1}})
         if (FAILED(putNumber(bar, name, value))) return false;
-    FONTDESC desc{sizeof(FONTDESC),
-                  const_cast<LPOLESTR>(L"Arial"),
-                  {{120000, 0}},
-                  FW_BOLD,
-                  ANSI_CHARSET,
-                  FALSE,
-                  FALSE,
-                  FALSE};
-    win::ComPtr<IFontDisp> font;
-    OleCreateFontIndirect(&desc, IID_IFontDisp, reinterpret_cast<void**>(font.put()));
+    const auto font = boldArial(120000);
     std::vector<DWORD> pixels;
     for (DWORD i = 1; i <= 15; ++i) pixels.push_back(0x102030 * i & 0xFFFFFF);
     const auto picture = pictureFromPixels(5, 3, pixels);
