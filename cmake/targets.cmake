@@ -5,6 +5,13 @@ function(add_unit_test name)
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
     add_test(NAME ${name} COMMAND ${name})
+    # A hung test fails the run instead of holding it until CI gives up.
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    if(CMAKE_CROSSCOMPILING)
+        # Wine's 64-bit loader ends a crashed process with status 0 once its debugger has printed
+        # the backtrace, so the crash report itself is what fails the test.
+        set_tests_properties(${name} PROPERTIES FAIL_REGULAR_EXPRESSION "wine: Unhandled")
+    endif()
 endfunction()
 
 # add_windows_program(name SOURCES... LIBS...): a GUI executable with Unicode entry point.
