@@ -96,12 +96,14 @@ TEST_F(Editor, WindowAsDeclared) {
 }
 
 TEST_F(Editor, EveryCaptionShowsWholeAt96And144Dpi) {
-    ASSERT_TRUE(open("1|1|Codecs|codecs\r\n"));
+    ASSERT_TRUE(open("1|1|Codecs|codecs\r\n1|1|" + std::string(100, 'w') + "|wider\r\n"));
     for (UINT dpi : win::testing::kCheckedDpis) {
         win::testing::changeDpi(main_->hwnd(), dpi);
         EXPECT_EQ(win::testing::paintedFaults(main_->hwnd(), main_->dpi()),
                   std::vector<std::wstring>{})
             << dpi << " DPI";
+        // Measured again in the new font.
+        EXPECT_TRUE(win::testing::scrollsSideways(item(Main::List1))) << dpi << " DPI";
     }
 }
 
@@ -259,8 +261,9 @@ TEST_F(Editor, AnEntryTheListCannotTakeIsRefusedWithAMessage) {
 }
 
 TEST_F(Editor, TheListLooksAndAnswersLikeAListOfStrings) {
-    std::string file;
-    std::vector<std::wstring> texts;
+    // The first entry is wider than the list.
+    std::string file = "4|4|Wide|C:\\" + std::string(120, 'W') + "\\end.dll\r\n";
+    std::vector<std::wstring> texts = {L"4|4|Wide|C:\\" + std::wstring(120, L'W') + L"\\end.dll"};
     for (int i = 0; i < 40; ++i) {
         const char first = "aBcDe"[i % 5];
         file += first + std::string("|2|Entry ") + std::to_string(i) + "\r\n";
@@ -277,14 +280,28 @@ TEST_F(Editor, TheListLooksAndAnswersLikeAListOfStrings) {
     RECT place;
     GetWindowRect(ours, &place);
     MapWindowPoints(nullptr, main_->hwnd(), reinterpret_cast<POINT*>(&place), 2);
-    const win::Window theirs(
-        CreateWindowExW(WS_EX_CLIENTEDGE, L"LISTBOX", L"",
-                        WS_CHILD | WS_VISIBLE | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                        place.left, place.top, place.right - place.left, place.bottom - place.top,
-                        main_->hwnd(), nullptr, GetModuleHandleW(nullptr), nullptr));
+    const win::Window theirs(CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"LISTBOX", L"",
+        WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+        place.left, place.top, place.right - place.left, place.bottom - place.top, main_->hwnd(),
+        nullptr, GetModuleHandleW(nullptr), nullptr));
     SendMessageW(theirs.get(), WM_SETFONT, SendMessageW(ours, WM_GETFONT, 0, 0), FALSE);
     for (const auto& text : texts)
         SendMessageW(theirs.get(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    // The first entry, once drawn, is wider than the list: it scrolls sideways far enough to show
+    // all of it, and the list of strings is given the same room.
+    UpdateWindow(ours);
+    ASSERT_TRUE(win::testing::scrollsSideways(ours));
+    SCROLLINFO range{};
+    range.cbSize = sizeof range;
+    range.fMask = SIF_RANGE;
+    GetScrollInfo(ours, SB_HORZ, &range);
+    const win::WindowDc dc(ours);
+    SelectObject(dc.get(), reinterpret_cast<HFONT>(SendMessageW(ours, WM_GETFONT, 0, 0)));
+    SIZE wide{};
+    GetTextExtentPoint32W(dc.get(), texts[0].c_str(), static_cast<int>(texts[0].size()), &wide);
+    EXPECT_GT(range.nMax, wide.cx);
+    SendMessageW(theirs.get(), LB_SETHORIZONTALEXTENT, range.nMax + 1, 0);
 
     const LPARAM fourthRow = MAKELPARAM(5, 3 * SendMessageW(ours, LB_GETITEMHEIGHT, 0, 0) + 2);
     struct Input {
@@ -298,8 +315,11 @@ TEST_F(Editor, TheListLooksAndAnswersLikeAListOfStrings) {
         {"focus", WM_SETFOCUS, 0, 0},
         {"Down", WM_KEYDOWN, VK_DOWN, 0},
         {"b", WM_CHAR, 'b', 0},
+        {"scrolled to the right end", WM_HSCROLL, SB_RIGHT, 0},
         {"b again", WM_CHAR, 'b', 0},
+        {"one step back", WM_HSCROLL, SB_LINELEFT, 0},
         {"E", WM_CHAR, 'E', 0},
+        {"scrolled to the left end", WM_HSCROLL, SB_LEFT, 0},
         {"z matches nothing", WM_CHAR, 'z', 0},
         {"Page Down", WM_KEYDOWN, VK_NEXT, 0},
         {"End", WM_KEYDOWN, VK_END, 0},
@@ -318,7 +338,11 @@ TEST_F(Editor, TheListLooksAndAnswersLikeAListOfStrings) {
             EXPECT_EQ(SendMessageW(ours, query, 0, 0), SendMessageW(theirs.get(), query, 0, 0))
                 << "message " << query;
         EXPECT_TRUE(win::testing::clientPixels(ours) == win::testing::clientPixels(theirs.get()));
+        EXPECT_EQ(GetScrollPos(ours, SB_HORZ), GetScrollPos(theirs.get(), SB_HORZ));
     }
+    select(0);
+    click(item(Main::Command1));
+    EXPECT_FALSE(win::testing::scrollsSideways(ours)) << "the wide entry is gone";
 }
 
 TEST_F(Editor, AnotherProgramsChangeIsReadAgainAndNotWrittenOver) {
