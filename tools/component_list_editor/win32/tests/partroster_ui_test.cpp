@@ -1,14 +1,18 @@
-// The editor's window created in this process and driven as a user drives it, against a real list
-// file, with the message box replaced by a recorder.
+// The editor's saves and its window, created in this process and driven as a user drives it,
+// against real list files in a folder of their own; the message box is replaced by a recorder,
+// and any one step of a save can be made to fail.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
+#include <utility>
 
-#include "injecting_file_system.h"
+#include "component_list.h"
+#include "list_file.h"
 #include "main_window.h"
 #include "win32/tests/painted_window.h"
 #include "win32/tests/ui_testing.h"
@@ -30,20 +34,190 @@ std::string bytes(const char (&literal)[N]) {
     return {literal, N - 1};
 }
 
-class Editor : public ::testing::Test {
+// The real file system, with one chosen step of a save made to fail, and a moment to change the
+// file as another program would, just before the save looks at it.
+enum class Step { None, Create, Write, Flush, Close, Stamp, Replace };
+
+class InjectingFileSystem : public SaveFileSystem {
+  public:
+    Step failAt = Step::None;
+    DWORD failure = 0;
+    int failures = 1;                       // how many calls of that step fail
+    std::function<void(int waits)> onWait;  // instead of sleeping
+    std::function<void()> beforeStamp;      // once, before the save reads the file's stamp
+    std::vector<std::wstring> created;
+    int waits = 0;
+
+    DWORD createNew(const std::wstring& path, win::FileHandle& file) override {
+        if (fails(Step::Create)) return failure;
+        created.push_back(path);
+        return real_.createNew(path, file);
+    }
+    DWORD write(HANDLE file, std::string_view bytes) override {
+        // Half the bytes reach the file before the failure, as when a disk fills up.
+        if (!fails(Step::Write)) return real_.write(file, bytes);
+        real_.write(file, bytes.substr(0, bytes.size() / 2));
+        return failure;
+    }
+    DWORD flush(HANDLE file) override { return fails(Step::Flush) ? failure : real_.flush(file); }
+    DWORD close(win::FileHandle& file) override {
+        // A failed close may leave the handle open.
+        return fails(Step::Close) ? failure : real_.close(file);
+    }
+    DWORD replace(const std::wstring& from, const std::wstring& to) override {
+        return fails(Step::Replace) ? failure : real_.replace(from, to);
+    }
+    DWORD remove(const std::wstring& path) override { return real_.remove(path); }
+    DWORD stamp(const std::wstring& path, ListStamp& stamp) override {
+        if (beforeStamp) std::exchange(beforeStamp, nullptr)();
+        return fails(Step::Stamp) ? failure : real_.stamp(path, stamp);
+    }
+    void wait(DWORD) override {
+        if (onWait) onWait(waits);
+        ++waits;
+    }
+
+  private:
+    bool fails(Step step) {
+        if (step != failAt || failures == 0) return false;
+        --failures;
+        return true;
+    }
+    Win32FileSystem real_;
+};
+
+// A folder of its own for the list file, emptied before and removed after each test.
+class ListFolder : public ::testing::Test {
   protected:
     void SetUp() override {
         fs::remove_all(folder_);
         fs::create_directories(folder_);
     }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    void write(const std::string& bytes) const {
+        std::ofstream(list_, std::ios::binary | std::ios::trunc) << bytes;
+    }
+    std::vector<fs::path> folderContents() const {
+        return {fs::directory_iterator(folder_), fs::directory_iterator()};
+    }
+
+    const fs::path folder_ =
+        fs::temp_directory_path() / (L"partroster-ui-" + std::to_wstring(GetCurrentProcessId()));
+    const fs::path list_ = folder_ / L"Comp_lst.dll";
+    InjectingFileSystem files_;
+};
+
+const std::string kOld = "1|1|Old|old\r\n\xe9t\xe9|x\r\n";
+const std::string kNew = kOld + "2|3|New|new.dll\r\n";
+constexpr SaveResult kSaved{SaveOutcome::Saved, 0};
+
+class ListFile : public ListFolder {
+  protected:
+    void SetUp() override {
+        ListFolder::SetUp();
+        write(kOld);
+    }
+    // The list still holds what it held, and nothing lies beside it.
+    void expectLeftAlone(const std::string& bytes) const {
+        EXPECT_EQ(fileBytes(list_), bytes);
+        EXPECT_EQ(folderContents(), std::vector<fs::path>{list_});
+    }
+    SaveResult save(const std::string& bytes) {
+        return saveListFile(files_, list_.wstring(), EntryList(bytes), onDisk_);
+    }
+
+    ListStamp onDisk_ = stampOf(kOld);
+};
+
+TEST_F(ListFile, ReplacesTheFileAndLeavesNothingElse) {
+    // Long enough to go out in several writes; each save knows the file the one before left.
+    std::string many;
+    for (int i = 0; i < 20000; ++i) many += std::to_string(i) + "|2|d|p\r\n";
+    for (const std::string& bytes : {kNew, many, std::string()}) {
+        EXPECT_EQ(save(bytes), kSaved);
+        expectLeftAlone(bytes);
+    }
+    ASSERT_EQ(files_.created.size(), 3u);
+    EXPECT_EQ(fs::path(files_.created[0]).parent_path(), folder_);
+}
+
+TEST_F(ListFile, AFailingStepLeavesTheOldFileWholeAndNoTemporaryFile) {
+    const struct {
+        Step step;
+        DWORD error;
+        int failures, waits;
+        bool saves;
+    } cases[] = {
+        {Step::Create, ERROR_ACCESS_DENIED, 1, 0, false},
+        {Step::Write, ERROR_DISK_FULL, 1, 0, false},
+        {Step::Flush, ERROR_IO_DEVICE, 1, 0, false},
+        {Step::Close, ERROR_IO_DEVICE, 1, 0, false},
+        {Step::Stamp, ERROR_IO_DEVICE, 1, 0, false},
+        {Step::Replace, ERROR_NOT_SAME_DEVICE, 1, 0, false},
+        // Temporary names in use are passed over.
+        {Step::Create, ERROR_FILE_EXISTS, 3, 0, true},
+        // While another process holds the list, it is tried again after each pause, for a while.
+        {Step::Stamp, ERROR_LOCK_VIOLATION, 1, 1, true},
+        {Step::Replace, ERROR_SHARING_VIOLATION, 2, 2, true},
+        {Step::Replace, ERROR_ACCESS_DENIED, 9, std::size(kReplaceRetryDelaysMs), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "step " << static_cast<int>(c.step) << ", error "
+                                          << c.error << " " << c.failures << " times");
+        write(kOld);
+        onDisk_ = stampOf(kOld);
+        files_ = {};
+        files_.failAt = c.step;
+        files_.failure = c.error;
+        files_.failures = c.failures;
+        EXPECT_EQ(save(kNew), (c.saves ? kSaved : SaveResult{SaveOutcome::Failed, c.error}));
+        EXPECT_EQ(files_.waits, c.waits);
+        EXPECT_EQ(onDisk_, stampOf(c.saves ? kNew : kOld));
+        expectLeftAlone(c.saves ? kNew : kOld);
+    }
+}
+
+TEST_F(ListFile, AReaderThatAllowsNoReplacingIsWaitedForThenReported) {
+    const win::FileHandle holder(CreateFileW(list_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(holder);
+    const SaveResult held = save(kNew);
+    EXPECT_EQ(held.outcome, SaveOutcome::Failed);
+    EXPECT_TRUE(held.error == ERROR_SHARING_VIOLATION || held.error == ERROR_ACCESS_DENIED)
+        << held.error;
+    EXPECT_EQ(files_.waits, static_cast<int>(std::size(kReplaceRetryDelaysMs)));
+    expectLeftAlone(kOld);
+}
+
+TEST_F(ListFile, AListAnotherProgramRemovedIsNotMadeAgain) {
+    fs::remove(list_);
+    EXPECT_EQ(save(kNew),
+              (SaveResult{SaveOutcome::Failed, static_cast<DWORD>(ERROR_FILE_NOT_FOUND)}));
+    EXPECT_TRUE(folderContents().empty());
+}
+
+TEST_F(ListFile, ReadingGetsEveryByteOrTellsWhy) {
+    std::string big(200000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+    write(big);
+    std::string bytes = "left over";
+    EXPECT_EQ(readListFile(list_.wstring(), bytes), 0u);
+    EXPECT_TRUE(bytes == big);
+    fs::remove(list_);
+    EXPECT_EQ(readListFile(list_.wstring(), bytes), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+class Editor : public ListFolder {
+  protected:
     void TearDown() override {
         main_.reset();
-        fs::remove_all(folder_);
+        ListFolder::TearDown();
     }
 
     // The window over a list file holding these bytes.
     bool open(const std::string& content) {
-        std::ofstream(list_, std::ios::binary) << content;
+        write(content);
         main_ = std::make_unique<Main>(
             Services{prompter_, files_, list_.wstring(), [this] { ++ended_; }});
         if (!main_->create()) return false;
@@ -68,18 +242,13 @@ class Editor : public ::testing::Test {
     LRESULT selection() const { return SendMessageW(item(Main::List1), LB_GETCURSEL, 0, 0); }
     void select(int index) { SendMessageW(item(Main::List1), LB_SETCURSEL, index, 0); }
 
-    const fs::path folder_ = fs::temp_directory_path() /
-                             (L"partroster-window-" + std::to_wstring(GetCurrentProcessId()));
-    const fs::path list_ = folder_ / L"Comp_lst.dll";
     win::testing::RecordingPrompter prompter_;
-    testing::InjectingFileSystem files_;
     int ended_ = 0;
     std::unique_ptr<Main> main_;
 };
 
 TEST_F(Editor, TheWindowAsDeclaredShowsEveryCaptionWholeAt96And144Dpi) {
     ASSERT_TRUE(open("1|1|Codecs|codecs\r\n1|1|" + std::string(100, 'w') + "|wider\r\n"));
-    EXPECT_EQ(win::windowText(main_->hwnd()), L"Movarix v4 Component List Editor");
     EXPECT_FALSE(GetWindowLongW(main_->hwnd(), GWL_STYLE) & WS_THICKFRAME);
     EXPECT_EQ(win::testing::tabOrder(main_->hwnd()),
               (std::vector<int>{Main::Text1, Main::Text2, Main::Text3, Main::Text4, Main::Command2,
@@ -199,7 +368,7 @@ TEST_F(Editor, AChangeThatCannotBeSavedIsReportedAndChangesNothing) {
         SCOPED_TRACE(c.name);
         prompter_ = {};
         files_ = {};
-        files_.failAt = c.failure ? testing::Step::Replace : testing::Step::None;
+        files_.failAt = c.failure ? Step::Replace : Step::None;
         files_.failure = c.failure;
         ASSERT_TRUE(open(c.file));
         const Shown before = entries();
