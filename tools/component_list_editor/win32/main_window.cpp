@@ -97,6 +97,7 @@ Main::Main(Services services)
       }) {}
 
 bool Main::create() {
+    const win::DataListBox::CreationHook scrollsSideways;
     return Form::create(kForm, kControls) && list_.attach(item(List1));
 }
 

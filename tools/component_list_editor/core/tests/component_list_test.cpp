@@ -19,29 +19,24 @@ struct FileCase {
     const char* name;
     std::string bytes;
     Entries entries;
-    std::string written;  // what a save of those entries gives
+    std::string written = {};  // what a save of those entries gives, when not the same bytes
 };
 
 const FileCase kFiles[] = {
-    {"zero-length file", "", {}, ""},
+    {"zero-length file", "", {}},
     {"CR LF",
      "1|1|Codecs|codecs\r\n4|4|DivX|divx.dll\r\n",
-     {"1|1|Codecs|codecs", "4|4|DivX|divx.dll"},
-     "1|1|Codecs|codecs\r\n4|4|DivX|divx.dll\r\n"},
+     {"1|1|Codecs|codecs", "4|4|DivX|divx.dll"}},
     {"lone CR ends a line", "a\rb\r", {"a", "b"}, "a\r\nb\r\n"},
     {"lone LF stays inside", "a\nb\r\nc\n", {"a\nb", "c\n"}, "a\nb\r\nc\n\r\n"},
     {"LF CR is an LF inside, then an end", "a\n\rb", {"a\n", "b"}, "a\n\r\nb\r\n"},
     {"no final line end", "x\r\nlast", {"x", "last"}, "x\r\nlast\r\n"},
-    {"blank lines", "\r\n\r\na\r\n\r\n", {"", "", "a", ""}, "\r\n\r\na\r\n\r\n"},
+    {"blank lines", "\r\n\r\na\r\n\r\n", {"", "", "a", ""}},
     {"CR CR LF", "a\r\r\nb", {"a", "", "b"}, "a\r\n\r\nb\r\n"},
-    {"not four fields",
-     "no bars here\r\n1|2|a|b|c\r\n",
-     {"no bars here", "1|2|a|b|c"},
-     "no bars here\r\n1|2|a|b|c\r\n"},
+    {"not four fields", "no bars here\r\n1|2|a|b|c\r\n", {"no bars here", "1|2|a|b|c"}},
     {"bytes above 0x7F and NUL kept",
      std::string("\x81\x8d\xe9\xff|\x00z\r\n", 9),
-     {std::string("\x81\x8d\xe9\xff|\x00z", 7)},
-     std::string("\x81\x8d\xe9\xff|\x00z\r\n", 9)},
+     {std::string("\x81\x8d\xe9\xff|\x00z", 7)}},
 };
 
 TEST(ComponentListFile, ReadsLinesAndWritesThemBackWithCrLf) {
@@ -50,7 +45,7 @@ TEST(ComponentListFile, ReadsLinesAndWritesThemBackWithCrLf) {
         const EntryList entries(c.bytes);
         EXPECT_EQ(entriesOf(entries), c.entries);
         const std::string written = writeEntries(entries);
-        EXPECT_EQ(written, c.written);
+        EXPECT_EQ(written, c.written.empty() ? c.bytes : c.written);
         // Once written by the editor, the file reads back as the same entries, byte for byte.
         EXPECT_EQ(entriesOf(EntryList(written)), c.entries);
     }
@@ -62,8 +57,8 @@ TEST(ComponentListFile, ReadsLinesAndWritesThemBackWithCrLf) {
 }
 
 TEST(ComponentListFile, EditsKeepEveryOtherEntryByteForByte) {
-    // Random edits against a plain vector, long enough that removed bytes are given back
-    // several times on the way.
+    // Random edits against a plain vector, long enough that removed bytes are given back several
+    // times on the way.
     std::mt19937 random(7);
     EntryList list("first\r\nsecond\r\n");
     Entries model = {"first", "second"};
@@ -79,11 +74,8 @@ TEST(ComponentListFile, EditsKeepEveryOtherEntryByteForByte) {
         }
         ASSERT_EQ(entriesOf(list), model) << "after step " << step;
     }
-    list.push_back(model.front());  // a copy of one of its own entries
+    list.push_back(list[0]);  // a copy of one of its own entries
     EXPECT_EQ(list[list.size() - 1], model.front());
-    EXPECT_EQ(list.find(model.front()), 0u);
-    EXPECT_EQ(list.find(model.front(), 1), list.size() - 1);
-    EXPECT_EQ(list.find("not there"), std::nullopt);
 }
 
 TEST(ComponentListFile, StampTellsAnyChangeHoweverTheBytesArrive) {
