@@ -65,7 +65,7 @@ class DataListBox {
 
     TextOf textOf_;
     HWND list_ = nullptr;
-    std::vector<int> widths_;               // of each entry once drawn, -1 before
+    std::vector<int> widths_;               // one per entry: its width once drawn, -1 before
     std::map<int, std::size_t> widthUses_;  // width -> entries drawn that wide
     int character_ = 8;                     // the font's average character width
     int extent_ = 0;                        // the horizontal extent the list was given

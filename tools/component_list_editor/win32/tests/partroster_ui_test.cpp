@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <tuple>
 #include <utility>
 
 #include "component_list.h"
@@ -464,6 +465,22 @@ TEST_F(Editor, TheListLooksAndAnswersLikeAListOfStrings) {
         EXPECT_TRUE(win::testing::clientPixels(ours) == win::testing::clientPixels(theirs.get()));
         EXPECT_EQ(GetScrollPos(ours, SB_HORZ), GetScrollPos(theirs.get(), SB_HORZ));
     }
+    // + changes the list while it is not drawn; drawn again, it is the list of strings.
+    fill(L"5", L"5", L"Added", L"last");
+    click(item(Main::Command2));
+    SendMessageW(theirs.get(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"5|5|Added|last"));
+    SendMessageW(theirs.get(), LB_SETCURSEL, texts.size(), 0);
+    UpdateWindow(main_->hwnd());
+    EXPECT_TRUE(IsWindowVisible(ours));
+    EXPECT_EQ(SendMessageW(ours, LB_GETTOPINDEX, 0, 0),
+              SendMessageW(theirs.get(), LB_GETTOPINDEX, 0, 0));
+    EXPECT_TRUE(win::testing::clientPixels(ours) == win::testing::clientPixels(theirs.get()));
+    SCROLLINFO shown{sizeof shown, SIF_ALL, 0, 0, 0, 0, 0}, expected = shown;
+    GetScrollInfo(ours, SB_VERT, &shown);
+    GetScrollInfo(theirs.get(), SB_VERT, &expected);
+    EXPECT_EQ(std::tuple(shown.nMax, shown.nPage, shown.nPos),
+              std::tuple(expected.nMax, expected.nPage, expected.nPos));
+
     select(0);
     click(item(Main::Command1));
     EXPECT_FALSE(win::testing::scrollsSideways(ours)) << "the wide entry is gone";
