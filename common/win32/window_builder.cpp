@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "win32/subclass.h"
 #include "win32/system_library.h"
 
 namespace win {
@@ -430,8 +431,8 @@ bool Form::create(const FormSpec& declared, std::span<const ControlSpec> control
         if (measures || c.enterPresses != 0 || c.deletePresses != 0) {
             behaviours_.push_back(
                 std::make_unique<Behaviour>(Behaviour{this, &c, measures, {}, {}}));
-            SetWindowSubclass(control, &Form::behave, kBehaviourId,
-                              reinterpret_cast<DWORD_PTR>(behaviours_.back().get()));
+            win::setSubclass(control, &Form::behave, kBehaviourId,
+                             reinterpret_cast<DWORD_PTR>(behaviours_.back().get()));
         }
     }
     // Frames go below every other control, so that they never cover the controls inside them.
@@ -536,7 +537,7 @@ LRESULT CALLBACK Form::behave(HWND control, UINT message, WPARAM wParam, LPARAM 
             // Enter reaches the text box instead of the window's default button.
             if (b.declared->enterPresses != 0 && lParam &&
                 reinterpret_cast<const MSG*>(lParam)->message == WM_KEYDOWN && wParam == VK_RETURN)
-                return DefSubclassProc(control, message, wParam, lParam) | DLGC_WANTALLKEYS;
+                return win::defSubclassProc(control, message, wParam, lParam) | DLGC_WANTALLKEYS;
             break;
         case WM_KEYDOWN:
             if (wParam == VK_RETURN && b.declared->enterPresses != 0) {
@@ -553,31 +554,31 @@ LRESULT CALLBACK Form::behave(HWND control, UINT message, WPARAM wParam, LPARAM 
             break;
         case LB_ADDSTRING:
         case LB_INSERTSTRING: {
-            const LRESULT at = DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT at = win::defSubclassProc(control, message, wParam, lParam);
             if (b.measures && at >= 0)
                 form.entryAdded(b, at, form.entryWidth(reinterpret_cast<const wchar_t*>(lParam)));
             return at;
         }
         case LB_DELETESTRING: {
-            const LRESULT left = DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT left = win::defSubclassProc(control, message, wParam, lParam);
             if (b.measures && left != LB_ERR) form.entryRemoved(b, wParam);
             return left;
         }
         case LB_RESETCONTENT: {
-            const LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT result = win::defSubclassProc(control, message, wParam, lParam);
             if (b.measures) form.remeasure(b);
             return result;
         }
         case WM_SETFONT: {
-            const LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+            const LRESULT result = win::defSubclassProc(control, message, wParam, lParam);
             if (b.measures) form.remeasure(b);
             return result;
         }
         case WM_NCDESTROY:
-            RemoveWindowSubclass(control, &Form::behave, kBehaviourId);
+            win::removeSubclass(control, &Form::behave, kBehaviourId);
             break;
     }
-    return DefSubclassProc(control, message, wParam, lParam);
+    return win::defSubclassProc(control, message, wParam, lParam);
 }
 
 bool Form::answerTooltip(const NMHDR& header) {

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "split_script.h"
+#include "win32/subclass.h"
 
 namespace clipcutter {
 
@@ -46,7 +47,7 @@ constexpr int kTimeFields[] = {DlgAdd::txt_hr,     DlgAdd::txt_min,     DlgAdd::
 // A click into a time field selects its whole text, so that typing replaces it.
 LRESULT CALLBACK selectOnClick(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                DWORD_PTR) {
-    const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+    const LRESULT result = win::defSubclassProc(hwnd, message, wParam, lParam);
     if (message == WM_LBUTTONUP) SendMessageW(hwnd, EM_SETSEL, 0, -1);
     return result;
 }
@@ -58,7 +59,7 @@ DlgAdd::DlgAdd(std::function<void(const std::wstring&)> appendPart)
 
 bool DlgAdd::create() {
     if (!Form::create(kForm, kControls)) return false;
-    for (int field : kTimeFields) SetWindowSubclass(item(field), selectOnClick, 1, 0);
+    for (int field : kTimeFields) win::setSubclass(item(field), selectOnClick, 1, 0);
     return true;
 }
 
