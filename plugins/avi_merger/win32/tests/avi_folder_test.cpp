@@ -24,13 +24,11 @@ TEST(AviFolder, ListsPlainAviFilesOfARealFolderInNameOrder) {
     SetFileAttributesW((folder / L"hidden.avi").c_str(), FILE_ATTRIBUTE_HIDDEN);
     SetFileAttributesW((folder / L"system.avi").c_str(), FILE_ATTRIBUTE_SYSTEM);
 
-    for (const std::wstring& asked : {folder.wstring(), folder.wstring() + L"\\\\"}) {
-        const auto listed = listAviFolder(asked);
-        ASSERT_TRUE(std::holds_alternative<AviFolder>(listed));
-        EXPECT_EQ(std::get<AviFolder>(listed).folder, folder.wstring());
-        EXPECT_EQ(std::get<AviFolder>(listed).names,
-                  (std::vector<std::wstring>{L"a.avi", L"b.AVI", L"C.Avi", L"\u00e9t\u00e9.avi"}));
-    }
+    const auto listed = listAviFolder(folder.wstring() + L"\\\\");
+    ASSERT_TRUE(std::holds_alternative<AviFolder>(listed));
+    EXPECT_EQ(std::get<AviFolder>(listed).folder, folder.wstring());
+    EXPECT_EQ(std::get<AviFolder>(listed).names,
+              (std::vector<std::wstring>{L"a.avi", L"b.AVI", L"C.Avi", L"\u00e9t\u00e9.avi"}));
     EXPECT_EQ(std::get<DWORD>(listAviFolder((folder / L"missing").wstring())),
               static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(std::get<DWORD>(listAviFolder((folder / L"a.avi").wstring())),
