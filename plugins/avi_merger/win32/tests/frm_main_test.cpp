@@ -41,9 +41,6 @@ class Merger : public testing::Test {
         if (!kTestMovies) GTEST_SKIP() << "no test movies: the build found no Linux encoder";
         movies_ = e2e::builtProgram(kTestMovies);
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        root_ = fs::temp_directory_path() /
-                (L"clipjoiner-test-" + std::to_wstring(GetCurrentProcessId()));
-        fs::remove_all(root_);
         for (const auto& folder : {host() / L"tmp", videos(), more()})
             fs::create_directories(folder);
         // Movies that a stream copy can join.
@@ -59,7 +56,6 @@ class Merger : public testing::Test {
     void TearDown() override {
         if (!frm_) return;  // skipped
         frm_.reset();
-        fs::remove_all(root_);
         CoUninitialize();
     }
 
@@ -77,9 +73,7 @@ class Merger : public testing::Test {
         return win::testing::listEntries(item(FrmMain::List1));
     }
     LRESULT selection() const { return SendMessageW(item(FrmMain::List1), LB_GETCURSEL, 0, 0); }
-    void select(LRESULT index) {
-        SendMessageW(item(FrmMain::List1), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    }
+    void select(LRESULT index) { SendMessageW(item(FrmMain::List1), LB_SETCURSEL, index, 0); }
     void append(const std::wstring& entry) {
         SendMessageW(item(FrmMain::List1), LB_ADDSTRING, 0,
                      reinterpret_cast<LPARAM>(entry.c_str()));
@@ -87,23 +81,19 @@ class Merger : public testing::Test {
     static std::wstring entryOf(const fs::path& file) {
         return fileEntry(file.filename().wstring(), file.parent_path().wstring());
     }
-    void chooseCopy() { SendMessageW(item(FrmMain::Combo1), CB_SETCURSEL, 0, 0); }
     // "Copy" picked, the name typed and Merge pressed, with what was said before forgotten.
     void merge(const std::wstring& name) {
-        chooseCopy();
+        SendMessageW(item(FrmMain::Combo1), CB_SETCURSEL, 0, 0);
         type(item(FrmMain::Text1), name);
         prompter_.messages.clear();
         prompter_.questions.clear();
         click(item(FrmMain::Command3));
     }
-    // The script a merge of these files into this one writes.
+    // The script a merge of these files into this one writes: its lines are the core's.
     std::string scriptFor(const fs::path& output, const std::vector<fs::path>& inputs) const {
-        const std::string h = host().string();
-        std::string s = h.substr(0, 2);
-        s += "\r\ncd \"" + h + "\\bin\\\"\r\nmencoder -o \"" + output.string() +
-             "\" -ovc copy -oac copy ";
-        for (const auto& input : inputs) s.append("\"").append(input.string()).append("\" ");
-        return s + "\r\npause\r\n";
+        MergeCommand command(output.string());
+        for (const auto& input : inputs) command.add(input.string());
+        return mergeScript(host().string(), command);
     }
     // Add, with the folder dialog answered: the folder chosen, or Cancel when it is empty.
     void add(const fs::path& folder) {
@@ -132,7 +122,8 @@ class Merger : public testing::Test {
     // The host root the tests write is put back as it was, before SetUp and after TearDown.
     const win::testing::SavedSetting savedHostRoot_{L"Software\\movarix\\plugins", L"tmp"};
     fs::path movies_;
-    fs::path root_;
+    const e2e::TempFolder temp_;  // goes last, after the window
+    const fs::path root_ = temp_.path();
     win::testing::RecordingPrompter prompter_;
     win::testing::RecordingStarter starter_;
     int ended_ = 0;
@@ -203,17 +194,11 @@ TEST_F(Merger, UpDownAndXMoveAndRemoveTheSelectedEntryUntilNoFilesAreLeft) {
         LRESULT selectAfter;
     };
     const Case cases[] = {
-        {-1, FrmMain::Command1, {a, b, c}, LB_ERR},
-        {-1, FrmMain::Command2, {a, b, c}, LB_ERR},
-        {-1, FrmMain::Command4, {a, b, c}, LB_ERR},
-        {0, FrmMain::Command1, {a, b, c}, 0},
-        {2, FrmMain::Command2, {a, b, c}, 2},
-        {0, FrmMain::Command2, {b, a, c}, 1},
-        {1, FrmMain::Command2, {b, c, a}, 2},
-        {2, FrmMain::Command1, {b, a, c}, 1},
-        {0, FrmMain::Command4, {a, c}, 0},
-        {1, kDeleteKey, {a}, LB_ERR},
-        {-1, kDeleteKey, {a}, LB_ERR},
+        {-1, FrmMain::Command1, {a, b, c}, LB_ERR}, {-1, FrmMain::Command2, {a, b, c}, LB_ERR},
+        {-1, FrmMain::Command4, {a, b, c}, LB_ERR}, {0, FrmMain::Command1, {a, b, c}, 0},
+        {2, FrmMain::Command2, {a, b, c}, 2},       {0, FrmMain::Command2, {b, a, c}, 1},
+        {1, FrmMain::Command2, {b, c, a}, 2},       {2, FrmMain::Command1, {b, a, c}, 1},
+        {0, FrmMain::Command4, {a, c}, 0},          {1, kDeleteKey, {a}, LB_ERR},
         {0, FrmMain::Command4, {}, LB_ERR},
     };
     for (const auto& step : cases) {
@@ -244,7 +229,6 @@ TEST_F(Merger, AddAppendsAFolderAndMakesItTheOutputFolder) {
                                          entryOf(more() / L"c.avi"), entryOf(videos() / L"a.avi"),
                                          entryOf(videos() / L"b.avi")}));
     EXPECT_EQ(frm_->outputFolder(), videos().wstring());
-    EXPECT_TRUE(prompter_.errors.empty());
 }
 
 TEST_F(Merger, DroppedFoldersAndAviFilesAreAddedInDropOrder) {
@@ -270,7 +254,6 @@ TEST_F(Merger, DroppedFoldersAndAviFilesAreAddedInDropOrder) {
         prompter_.messages,
         (Messages{{L"Only AVI files and folders can be added. Not added:\n\n" + notes.wstring(),
                    win::MessageIcon::None}}));
-    EXPECT_TRUE(prompter_.errors.empty());
 }
 
 TEST_F(Merger, MergeWritesNothingWhenItRefusesOrTheUserSaysNo) {
@@ -291,8 +274,6 @@ TEST_F(Merger, MergeWritesNothingWhenItRefusesOrTheUserSaysNo) {
     };
     const Case cases[] = {
         {L"", L"copy", L"x", L"Invalid Merge Method!", L"", 0},
-        {L"", L"Copy ", L"x", L"Invalid Merge Method!", L"", 0},
-        {L"", L"Copy", L"   ", L"Output name invalid!", L"", 0},
         {L"", L"Copy", L"a|b", L"Output name invalid!", L"", 0},
         // However an entry that would break out of its quotes got into the list, it is refused.
         {L"x [Path: " + quoted + L"]", L"Copy", L"x", win::unreadablePathMessage(quoted), L"", 2},
@@ -318,7 +299,6 @@ TEST_F(Merger, MergeWritesNothingWhenItRefusesOrTheUserSaysNo) {
         {L"silent.avi", L"Copy", L"x", L"",
          L"silent.avi differs from a.avi: audio format none, not PCM." + anyway, 0},
         {L"truncated.avi", L"Copy", L"x", L"", L"truncated.avi cannot be read as AVI." + anyway, 0},
-        {L"not_avi.avi", L"Copy", L"x", L"", L"not_avi.avi cannot be read as AVI." + anyway, 0},
         {L"missing.avi", L"Copy", L"x", L"", L"missing.avi cannot be read as AVI." + anyway, 0},
     };
     for (const auto& c : cases) {
@@ -387,11 +367,11 @@ TEST_F(Merger, AListTooLongForOneCommandIsRefusedAtTheFirstFileThatDoesNotFit) {
     merge(L"all");
     ASSERT_EQ(prompter_.messages.size(), 1u);
     EXPECT_TRUE(prompter_.messages[0].text.starts_with(L"Too many files for one merge"));
-    // The command up to the selected entry is just over the limit.
-    std::size_t length = ("mencoder -o \"" + (videos() / L"all.avi").string()).size() + 22;
+    // Selected: the first entry that the command, whose limit the core's tests hold, refuses.
+    MergeCommand command((videos() / L"all.avi").string());
     LRESULT first = 0;
     for (const auto& e : entries()) {
-        if ((length += entryPath(e)->size() + 3) > kMaxCommandLine) break;
+        if (!command.add(fs::path(*entryPath(e)).string())) break;
         ++first;
     }
     EXPECT_EQ(selection(), first);
@@ -405,9 +385,7 @@ TEST_F(Merger, LeavesOutNamesThatWindowsForbidsAndSaysSoOnce) {
     const fs::path folder = e2e::builtProgram(FORBIDDEN_NAMES_FOLDER);
     const std::vector<std::wstring> good = {entryOf(folder / L"good 1.avi"),
                                             entryOf(folder / L"good 2.avi")};
-    AviFiles leftOut;
-    leftOut.leftOut = 3;
-    leftOut.firstLeftOut = L"a: b.avi";
+    AviFiles leftOut{{}, 3, L"a: b.avi"};
     const Message note{leftOutMessage(leftOut), win::MessageIcon::Information};
 
     // Start-up: the folder loads while the window is hidden; the note follows once it shows.
