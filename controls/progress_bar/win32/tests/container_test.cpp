@@ -13,11 +13,6 @@ using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
 
 constexpr COLORREF kOutline = RGB(104, 104, 104);  // the classic border's dark outline
 
-COLORREF windowPixel(HWND window, int x, int y) {
-    const win::WindowDc dc(window);
-    return GetPixel(dc.get(), x, y);
-}
-
 // Value-change events as a screen reader hears them.
 std::vector<HWND> valueChanges;
 void CALLBACK onValueChange(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD,
@@ -77,15 +72,15 @@ TEST_F(Hosted, ActivatedPaintedAndRedrawnAtEverySize) {
     ASSERT_EQ(putNumber(bar_.get(), L"Scrolling", 1), S_OK);  // smooth: one solid bar
     ASSERT_EQ(putNumber(bar_.get(), L"Value", 100), S_OK);
     const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+    const auto at = [this](int x, int y) { return GetPixel(win::WindowDc(own_).get(), x, y); };
     // Grown and shrunk by its host, the window always shows the bar at its new size.
     const struct { int width, height; } sizes[] = {{200, 66}, {300, 80}, {120, 40}, {120, 30}};
     for (const auto& s : sizes) {
         MoveWindow(host_, 0, 0, s.width, s.height, TRUE);  // the host resized, then painted
         UpdateWindow(own_);
-        EXPECT_EQ(windowPixel(own_, s.width - 1, s.height / 2), kOutline)
-            << s.width << "x" << s.height;
-        EXPECT_EQ(windowPixel(own_, s.width / 2, s.height / 2), highlight) << s.width;
-        EXPECT_EQ(windowPixel(own_, s.width / 2, s.height - 1), kOutline) << s.width;
+        EXPECT_EQ(at(s.width - 1, s.height / 2), kOutline) << s.width << "x" << s.height;
+        EXPECT_EQ(at(s.width / 2, s.height / 2), highlight) << s.width;
+        EXPECT_EQ(at(s.width / 2, s.height - 1), kOutline) << s.width;
     }
 }
 
