@@ -8,9 +8,6 @@
 namespace gaugekit::testing {
 namespace {
 
-using AtlAxWinInitFn = BOOL(WINAPI*)();
-using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
-
 constexpr COLORREF kOutline = RGB(104, 104, 104);  // the classic border's dark outline
 
 // Value-change events as a screen reader hears them.
@@ -35,10 +32,12 @@ class Hosted : public Com {
         ASSERT_TRUE(registration_.registered());
         const HMODULE atl = LoadLibraryW(L"atl.dll");
         ASSERT_NE(atl, nullptr);
-        const auto init = reinterpret_cast<AtlAxWinInitFn>(
-            reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
-        const auto getControl = reinterpret_cast<AtlAxGetControlFn>(
-            reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
+        const auto entry = [atl](const char* name) {
+            return reinterpret_cast<void*>(GetProcAddress(atl, name));
+        };
+        const auto init = reinterpret_cast<BOOL(WINAPI*)()>(entry("AtlAxWinInit"));
+        const auto getControl =
+            reinterpret_cast<HRESULT(WINAPI*)(HWND, IUnknown**)>(entry("AtlAxGetControl"));
         ASSERT_TRUE(init && getControl);
         static const BOOL hostReady = init();  // registers the host window's class, once
         ASSERT_TRUE(hostReady);
