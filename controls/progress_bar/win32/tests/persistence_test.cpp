@@ -17,7 +17,7 @@ class Persistence : public Control {
 
 // A bag leaves out defaults and keeps the order; everything a container saves comes back whole
 // in a second instance through either store; a bag of a font only loads the stored defaults.
-TEST_F(Persistence, BagAndStreamCarryEveryPropertyToASecondInstance) {
+TEST_F(Persistence, BagLeavesOutDefaultsAndBothStoresCarryEveryPropertyToASecondInstance) {
     ByteBag changed, full, onlyFont;
     ASSERT_EQ(saveBag(bar_.get(), changed), S_OK);
     // A new instance differs from the stored defaults only in its font, BrushStyle 0 (the stored
