@@ -82,9 +82,6 @@ class Control : public Com {
     win::ComPtr<I> bar(REFIID iid) {
         return query<I>(bar_.get(), iid);
     }
-    // What a save would store now, as bytes.
-    std::string saved() { return savedStream(bar_.get()); }
-
     std::unique_ptr<Module> module_;
     win::ComPtr<IDispatch> bar_;
 };

@@ -15,8 +15,10 @@ class Persistence : public Control {
     }
 };
 
-TEST_F(Persistence, BagLeavesOutDefaultsAndKeepsTheOrder) {
-    ByteBag changed, full;
+// A bag leaves out defaults and keeps the order; everything a container saves comes back whole
+// in a second instance through either store; a bag of a font only loads the stored defaults.
+TEST_F(Persistence, BagLeavesOutDefaultsAndBothStoresCarryEveryPropertyToASecondInstance) {
+    ByteBag changed, full, onlyFont;
     ASSERT_EQ(saveBag(bar_.get(), changed), S_OK);
     // A new instance differs from the stored defaults only in its font, BrushStyle 0 (the stored
     // default is 4) and its resolved colour.
@@ -25,21 +27,10 @@ TEST_F(Persistence, BagLeavesOutDefaultsAndKeepsTheOrder) {
     EXPECT_EQ(full.names(),
               (std::vector<std::wstring>{L"Font", L"BrushStyle", L"Color", L"Image", L"Max", L"Min",
                                          L"Orientation", L"Scrolling", L"ShowText", L"Value"}));
-
-    // A bag holding only a font loads the stored defaults, BrushStyle 4 among them.
     Var font;
     ASSERT_EQ(call(L"Font", DISPATCH_PROPERTYGET, {}, &font), S_OK);
-    ByteBag onlyFont;
     ASSERT_EQ(onlyFont.Write(L"Font", &font), S_OK);
-    ASSERT_TRUE(changeEverything(bar_.get()));
-    ASSERT_EQ(loadBag(bar_.get(), onlyFont), S_OK);
-    const auto fresh = module_->create();
-    ASSERT_EQ(putNumber(fresh.get(), L"BrushStyle", 4), S_OK);
-    EXPECT_EQ(describe(bar_.get()), describe(fresh.get()));
-}
 
-// Everything a container saves comes back whole in a second instance, through either store.
-TEST_F(Persistence, BagAndStreamCarryEveryPropertyToASecondInstance) {
     ASSERT_TRUE(changeEverything(bar_.get()));
     const std::string expected = describe(bar_.get());
     const auto persist = bar<IPersistStreamInit>(IID_IPersistStreamInit);
@@ -61,6 +52,11 @@ TEST_F(Persistence, BagAndStreamCarryEveryPropertyToASecondInstance) {
     const auto fromBag = module_->create();
     ASSERT_EQ(loadBag(fromBag.get(), copy), S_OK);
     EXPECT_EQ(describe(fromBag.get()), expected);
+
+    ASSERT_EQ(loadBag(bar_.get(), onlyFont), S_OK);
+    const auto fresh = module_->create();
+    ASSERT_EQ(putNumber(fresh.get(), L"BrushStyle", 4), S_OK);
+    EXPECT_EQ(describe(bar_.get()), describe(fresh.get()));
 }
 
 // What one bitness saves, the other loads with its font and picture intact, and back.
@@ -142,6 +138,7 @@ TEST_F(Persistence, DamagedStreamsFailTheirLoadAndCrashNothing) {
     } cases[] = {
         {"a 2 x 2 bitmap", picture(bitmap(2, 2, 16)), "", S_OK},
         {"a height of 67,108,928", picture(bitmap(1, 67108928, 16)), "", CTL_E_INVALIDPICTURE},
+        // Wine's loader reads this one as a picture: only the header check refuses it.
         {"pixels cut short", picture(bitmap(8, 8, 100)), "", CTL_E_INVALIDPICTURE},
         {"a class that is no picture", picture(bitmap(2, 2, 16), CLSID_XP_ProgressBar), "",
          CTL_E_INVALIDPICTURE},
@@ -168,7 +165,6 @@ TEST_F(Persistence, DamagedStreamsFailTheirLoadAndCrashNothing) {
     ByteBag wrong;
     Var text(L"abc");
     wrong.Write(L"Max", &text);
-    ASSERT_EQ(put(L"Min", 7), S_OK);
     EXPECT_EQ(loadBag(bar_.get(), wrong), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(get(L"Max"), 100);
     EXPECT_EQ(get(L"Min"), 7);

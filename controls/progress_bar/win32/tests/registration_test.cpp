@@ -69,25 +69,17 @@ std::wstring at(const Values& values, const std::wstring& key) {
     return found == values.end() ? L"<absent>" : found->second;
 }
 
-enum class State { absent, whole, partial };
-
-// Whether the module is registered whole in the root (every value a container or a designer
-// reads), not at all, or in part.
-State stateOf(HKEY root, bool bits64, const std::wstring& dll) {
+// Whether the module is registered whole in the root: every value a container or a designer
+// reads. What a removal leaves behind shows at the end, when every registration is gone.
+bool registeredWhole(HKEY root, bool bits64, const std::wstring& dll) {
     const Values v = registration(root, bits64);
-    const std::wstring file = kLibrary + L"\\1.0\\409\\" + (bits64 ? L"win64|" : L"win32|");
     const std::wstring server = kClass + L"\\InprocServer32|", library = guidText(LIBID_Project1);
-    const std::wstring own[] = {server, file, kInterfaces[0] + L"\\TypeLib|",
-                                kInterfaces[1] + L"\\TypeLib|"};
-    if (std::all_of(std::begin(own), std::end(own),
-                    [&](auto& k) { return at(v, k) == L"<absent>"; }))
-        return State::absent;
     using Entry = std::pair<std::wstring, std::wstring>;
     for (const auto& [key, data] :
          {Entry{server, dll},
-          {file, dll},
-          {own[2], library},
-          {own[3], library},
+          {kLibrary + L"\\1.0\\409\\" + (bits64 ? L"win64|" : L"win32|"), dll},
+          {kInterfaces[0] + L"\\TypeLib|", library},
+          {kInterfaces[1] + L"\\TypeLib|", library},
           {server + L"ThreadingModel", L"Apartment"},
           {kClass + L"\\Implemented Categories\\" + kControlCategory, L""},
           {L"Project1.XP_ProgressBar\\CLSID|", guidText(CLSID_XP_ProgressBar)},
@@ -100,11 +92,11 @@ State stateOf(HKEY root, bool bits64, const std::wstring& dll) {
           {kLibrary + L"\\1.0\\FLAGS|", L"2"},
           {kInterfaces[0] + L"\\ProxyStubClsid32|", L"{00020424-0000-0000-C000-000000000046}"},
           {kInterfaces[1] + L"\\ProxyStubClsid32|", L"{00020420-0000-0000-C000-000000000046}"}})
-        if (lower(at(v, key)) != lower(data)) return State::partial;
+        if (lower(at(v, key)) != lower(data)) return false;
     Values category;
     dump(root, std::wstring(L"Software\\Classes\\Component Categories\\") + kControlCategory, L"",
          category);
-    return at(category, L"|409") == L"Control" ? State::whole : State::partial;
+    return at(category, L"|409") == L"Control";
 }
 
 // Whether a script host of that bitness creates the control by its ProgID.
@@ -163,8 +155,7 @@ TEST_F(Com, RegistrationsSideBySideAndEachRemovedWithoutHarmToTheOthers) {
         for (int i = 0; i < 4; ++i) {
             const auto& r = registrations[i];
             if (r.dll.empty()) continue;
-            EXPECT_EQ(stateOf(r.root, r.bits64, r.dll),
-                      step.registered[i] ? State::whole : State::absent)
+            EXPECT_EQ(registeredWhole(r.root, r.bits64, r.dll), step.registered[i])
                 << label.c_str() << ", registration " << i;
             if (r.root == HKEY_LOCAL_MACHINE) {
                 EXPECT_EQ(scriptCreates(r.bits64), step.registered[i])

@@ -1,12 +1,8 @@
-// The control's renderer on three surfaces compared pixel by pixel: GDI for every operation, the
-// control's own off-screen bitmap (software drawing into a device-independent bitmap, GDI for
-// text and edges) and the portable software surface. The control's bitmap paints exactly what
-// GDI paints; the software surface does too, apart from the 3-D edges, which the system draws
-// its own way.
-#include <algorithm>
+// The renderer on three surfaces compared pixel by pixel: GDI for every operation, the control's
+// own off-screen bitmap (software drawing into a device-independent bitmap, GDI for text and
+// edges) and the portable software surface, which paints what GDI paints but its 3-D edges.
 #include <functional>
 #include <sstream>
-#include <vector>
 
 #include "com_support.h"
 #include "gdi_surface.h"
