@@ -9,11 +9,10 @@ namespace {
 
 TEST(MovieInfo, ComparesFractionsExactly) {
     constexpr std::uint64_t kMax = UINT64_MAX;
-    struct Case {
+    const struct {
         std::uint64_t a, b, c, d;
         int order;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {30000, 1001, 2997, 100, 1},  // 29.97002997... against 29.97
         {2997, 100, 30000, 1001, -1},
         {25, 1, 50, 2, 0},
@@ -31,22 +30,14 @@ TEST(MovieInfo, ComparesFractionsExactly) {
 }
 
 TEST(MovieInfo, LengthAndItsText) {
-    struct Case {
+    const auto video = [](std::uint32_t rate, std::uint32_t scale, std::uint32_t frames) {
+        return VideoFormat{.rate = rate, .scale = scale, .frames = frames};
+    };
+    const AudioFormat audio{.rate = 8000, .scale = 1, .length = 8000 * 61 + 4};
+    const struct {
         MovieInfo movie;
         std::wstring text;  // empty: no length
-    };
-    const auto video = [](std::uint32_t rate, std::uint32_t scale, std::uint32_t frames) {
-        VideoFormat v;
-        v.rate = rate;
-        v.scale = scale;
-        v.frames = frames;
-        return v;
-    };
-    AudioFormat audio;
-    audio.rate = 8000;
-    audio.scale = 1;
-    audio.length = 8000 * 61 + 4;
-    const Case cases[] = {
+    } cases[] = {
         {{video(10, 1, 200), audio}, L"00:00:20"},
         {{video(30000, 1001, 599), {}}, L"00:00:19.986"},  // 19.9866...: cut, not rounded
         {{video(25, 1, 90001), {}}, L"01:00:00.04"},

@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -107,7 +108,6 @@ class Process {
             if (child) TerminateProcess(child.get(), 1);
         }
     }
-    bool started() const { return static_cast<bool>(process_); }
     DWORD id() const { return id_; }
     // The exit code, or nothing when the process is still running after the timeout.
     std::optional<DWORD> waitForExit(DWORD timeoutMs) const {
@@ -123,26 +123,14 @@ class Process {
 };
 
 inline bool writeFile(const fs::path& path, std::string_view bytes) {
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file &&
-           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
+    std::ofstream out(path, std::ios::binary);
+    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good();
 }
 
 // The records of the recording encoder's calls.log: the arguments of each call. A file that is
 // missing or taken by a writer reads as no records yet.
 inline std::vector<Args> recordedCalls(const fs::path& log) {
-    const win::FileHandle file(CreateFileW(log.c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (file && ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
+    const std::string bytes = fileBytes(log);
     // A record is "call", an argument a line, "end".
     std::vector<Args> calls;
     std::optional<Args> current;

@@ -64,10 +64,7 @@ struct RecordingStarter : ProgramStarter {
     }
 };
 
-inline std::string fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using e2e::fileBytes;
 
 // Handles what is posted to the thread's windows so far.
 inline void pumpMessages() {
@@ -127,9 +124,9 @@ inline void dropFiles(HWND window, const std::vector<std::wstring>& paths) {
 // The text a screen reader names a box by: the label just before it in the z-order.
 inline std::wstring labelOf(HWND box) {
     const HWND before = GetWindow(box, GW_HWNDPREV);
-    wchar_t name[16] = {};
-    if (before) GetClassNameW(before, name, 16);
-    return lstrcmpiW(name, L"Static") == 0 ? win::windowText(before) : std::wstring();
+    return before && lstrcmpiW(e2e::classOf(before).c_str(), L"Static") == 0
+               ? win::windowText(before)
+               : std::wstring();
 }
 
 // Whether the list shows its horizontal scroll bar.
@@ -187,32 +184,22 @@ inline std::vector<std::wstring> listEntries(HWND list) {
     return out;
 }
 
-namespace detail {
-
-inline BOOL CALLBACK ownedDialog(HWND h, LPARAM lParam) {
-    auto& [owner, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(lParam);
-    wchar_t name[16] = {};
-    GetClassNameW(h, name, 16);
-    if (lstrcmpW(name, L"#32770") == 0 && GetWindow(h, GW_OWNER) == owner && IsWindowVisible(h))
-        found = h;
-    return !found;
-}
-
-}  // namespace detail
-
 // Answers the next dialog that the owner window opens (a modal one, so the test's own thread is
 // inside it) from another thread, which the caller keeps until the dialog is done. A dialog still
 // open after the answer is cancelled, so that a failure cannot hang the test.
 inline std::jthread answerDialog(HWND owner, std::function<void(HWND dialog)> answer) {
     return std::jthread([owner, answer = std::move(answer)] {
-        std::pair<HWND, HWND> search{owner, nullptr};
+        HWND dialog = nullptr;
         const auto found = [&] {
-            return !EnumWindows(detail::ownedDialog, reinterpret_cast<LPARAM>(&search));
+            return (dialog = e2e::findWindow(nullptr, [&](HWND h) {
+                        return e2e::classOf(h) == L"#32770" && GetWindow(h, GW_OWNER) == owner &&
+                               IsWindowVisible(h);
+                    }));
         };
         if (!e2e::waitUntil(found, std::chrono::seconds(10))) return;
-        answer(search.second);
-        if (!e2e::waitUntil([&] { return !IsWindow(search.second); }, std::chrono::seconds(3)))
-            PostMessageW(search.second, WM_COMMAND, IDCANCEL, 0);
+        answer(dialog);
+        if (!e2e::waitUntil([&] { return !IsWindow(dialog); }, std::chrono::seconds(3)))
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
 }
 
