@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -94,8 +95,7 @@ class Process {
         id_ = info.dwProcessId;
     }
     ~Process() {
-        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
-            TerminateProcess(process_.get(), 1);
+        if (process_) TerminateProcess(process_.get(), 1);
         const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
@@ -130,12 +130,11 @@ inline bool writeFile(const fs::path& path, std::string_view bytes) {
 // The records of the recording encoder's calls.log: the arguments of each call. A file that is
 // missing or taken by a writer reads as no records yet.
 inline std::vector<Args> recordedCalls(const fs::path& log) {
-    const std::string bytes = fileBytes(log);
     // A record is "call", an argument a line, "end".
+    std::istringstream in(fileBytes(log));
     std::vector<Args> calls;
     std::optional<Args> current;
-    for (std::size_t at = 0, eol; (eol = bytes.find('\n', at)) != std::string::npos; at = eol + 1) {
-        std::string line = bytes.substr(at, eol - at);
+    for (std::string line; std::getline(in, line);) {
         if (!current && line == "call")
             current.emplace();
         else if (current && line == "end")

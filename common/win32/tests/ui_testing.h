@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -66,13 +63,9 @@ struct RecordingStarter : ProgramStarter {
 
 using e2e::fileBytes;
 
-// Handles what is posted to the thread's windows so far.
+// Handles what is posted to the thread's windows so far, as the programs' message loop does.
 inline void pumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) win::dispatchMessage(msg);
 }
 
 inline void click(HWND button) {
@@ -86,11 +79,10 @@ inline void type(HWND edit, const std::wstring& text) {
     SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_CHAR, VK_BACK, 1);
-    if (text.size() > 64) {
+    if (text.size() > 64)
         SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-        return;
-    }
-    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+    else
+        for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
 // A key pressed and released in a control, through the message loop's own dispatch, so that the
@@ -98,12 +90,10 @@ inline void type(HWND edit, const std::wstring& text) {
 inline void pressKey(HWND control, UINT key) {
     SetFocus(control);
     for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
-        // lParam: a repeat count of 1; a key going up also has its previous-state and
-        // transition bits set.
-        const auto flags = static_cast<LPARAM>(message == WM_KEYUP ? 0xC0000001u : 1u);
-        MSG msg{control, message, key, flags, 0, {}};
+        // A repeat count of 1; a key going up also has its previous-state and transition bits.
+        MSG msg{control, message, key, message == WM_KEYUP ? LPARAM(0xC0000001u) : 1, 0, {}};
         win::dispatchMessage(msg);
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) win::dispatchMessage(msg);
+        pumpMessages();
     }
 }
 
