@@ -43,11 +43,8 @@ class TempFolder {
                  std::to_wstring(GetTickCount64()))) {}
     ~TempFolder() {
         std::error_code error;
-        const auto removed = [&] {
-            fs::remove_all(path_, error);
-            return !fs::exists(path_, error);
-        };
-        waitUntil(removed, std::chrono::milliseconds(5000));
+        waitUntil([&] { return fs::remove_all(path_, error), !fs::exists(path_, error); },
+                  std::chrono::milliseconds(5000));
     }
     const fs::path& path() const { return path_; }
 
@@ -82,8 +79,8 @@ struct Host {
 class Process {
   public:
     explicit Process(const fs::path& exe, const std::wstring& arguments = {}) {
-        std::wstring commandLine = L"\"" + exe.native() + L"\"";
-        if (!arguments.empty()) commandLine += L" " + arguments;
+        std::wstring commandLine = L"\"" + exe.native() + L"\"" + (arguments.empty() ? L"" : L" ");
+        commandLine += arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
