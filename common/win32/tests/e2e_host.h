@@ -33,8 +33,7 @@ inline fs::path builtProgram(const char* buildPath) {
     return path;
 }
 
-// A unique folder under the temp folder, removed with everything in it at the end. Removal is
-// retried for a while: the job script's last encoder may still be exiting.
+// A unique temp folder, removed at the end, retried: the script's last encoder may still exit.
 class TempFolder {
   public:
     TempFolder()
@@ -52,10 +51,9 @@ class TempFolder {
     fs::path path_;
 };
 
-// A host folder as the host lays it out, with a name that the command interpreter would expand
-// ("%windir%") if a script's path went through it: the program in its plugins folder, the
-// recording encoder as its bin\mencoder.exe, an empty tmp, and beside it a folder of movies
-// whose name holds an accent, a '%' and a '&'.
+// A host folder as the host lays it out (plugins, bin\mencoder.exe the recording encoder, tmp),
+// named so that "%windir%" would expand if a script's path went through the interpreter, and
+// beside it a folder of movies named with an accent, a '%' and a '&'.
 struct Host {
     Host(const char* builtExe, const char* builtEncoder)
         : root(temp.path() / L"host %windir%"),

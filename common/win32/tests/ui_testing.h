@@ -174,9 +174,8 @@ inline std::vector<std::wstring> listEntries(HWND list) {
     return out;
 }
 
-// Answers the next dialog that the owner window opens (a modal one, so the test's own thread is
-// inside it) from another thread, which the caller keeps until the dialog is done. A dialog still
-// open after the answer is cancelled, so that a failure cannot hang the test.
+// Answers the next modal dialog of the owner from a thread the caller keeps until it is done; a
+// dialog still open after the answer is cancelled, so that a failure cannot hang the test.
 inline std::jthread answerDialog(HWND owner, std::function<void(HWND dialog)> answer) {
     return std::jthread([owner, answer = std::move(answer)] {
         HWND dialog = nullptr;

@@ -43,8 +43,7 @@ inline LRESULT ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam =
                : 0;
 }
 
-// The text of a window of any process. GetWindowText does not ask a control of another process,
-// WM_GETTEXT does.
+// The text of a window of any process: WM_GETTEXT asks it, GetWindowText would not.
 inline std::wstring textOf(HWND window) {
     std::wstring text(
         static_cast<std::size_t>(std::max<LRESULT>(ask(window, WM_GETTEXTLENGTH), 0)) + 1, L'\0');
@@ -78,8 +77,7 @@ inline BOOL CALLBACK untilFound(HWND window, LPARAM is) {
 
 }  // namespace detail
 
-// The first of the parent's descendants, or of the top-level windows when parent is null, that
-// the test holds for; null when none.
+// The first descendant of parent (of the desktop when null) that `is` holds for, or null.
 inline HWND findWindow(HWND parent, const std::function<bool(HWND)>& is) {
     HWND found = nullptr;
     const std::function<bool(HWND)> test = [&](HWND h) { return is(h) && (found = h); };
