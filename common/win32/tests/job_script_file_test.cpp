@@ -20,7 +20,6 @@ TEST(ScriptPath, NamesWhatTheQuotesCanHoldAndRefusesTheRest) {
         {L"C:\\A & B\\100% (x) ^ [y].avi", "C:\\A & B\\100% (x) ^ [y].avi"},
         {L"C:\\x\" & echo INJECTED & \".avi", std::nullopt},
         {L"C:\\tab\there.avi", std::nullopt},
-        {L"C:\\line\r\nbreak.avi", std::nullopt},
         {L"C:\\unit\x1f.avi", std::nullopt},
         {L"C:\\del\x7f.avi", std::nullopt},
     };
