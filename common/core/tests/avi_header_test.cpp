@@ -47,11 +47,12 @@ struct Header {
     Bytes bytes() const {
         std::vector<Bytes> chunks = {chunk("avih", words({0, 0, 0, 0, 20, 0, streams}, mainSize))};
         for (const char* type : {"vids", "auds"}) {
+            // A chunk of odd size and its pad byte between the stream header and its format.
             std::vector<Bytes> inner = {
-                chunk("strh", words({0, 0, 0, 0, 0, 1, 10, start, length}, streamHeaderSize))};
+                chunk("strh", words({0, 0, 0, 0, 0, 1, 10, start, length}, streamHeaderSize)),
+                chunk("JUNK", Bytes(3))};
             if (format)
                 inner.push_back(chunk("strf", Bytes(emptyFormat ? 0 : type[0] == 'v' ? 40 : 18)));
-            inner.push_back(chunk("JUNK", Bytes(3)));
             chunks.push_back(list("strl", inner));
         }
         chunks.insert(chunks.end(), extra.begin(), extra.end());
@@ -75,11 +76,11 @@ bool sound(const Bytes& file) {
 
 TEST(AviHeader, PassesSoundLayoutsOnly) {
     // The offsets of the header as written: "LIST" "hdrl" at 12, "avih" at 24, the first stream
-    // list at 88 with its stream header at 100 and its format at 164. From the end: the movie
+    // list at 88 with its stream header at 100 and its format at 176. From the end: the movie
     // data's 108 bytes after its "LIST" size "movi".
     const std::vector<Bytes> odml = {list("odml", {chunk("dmlh", Bytes(248))}),
                                      chunk("JUNK", Bytes(5))};
-    const std::vector<Bytes> farPadding = {chunk("JUNK", Bytes(20000)), list("INFO", {})};
+    const std::vector<Bytes> farPadding = {chunk("JUNK", Bytes(20001)), list("INFO", {})};
     const struct {
         const char* what;
         Header header;
@@ -100,11 +101,13 @@ TEST(AviHeader, PassesSoundLayoutsOnly) {
         {"no stream format", {.format = false}, 0, 0, 0, false},
         {"an empty stream format", {.emptyFormat = true}, 0, 0, 0, false},
         {"not RIFF", {}, 3, 'X', 0, false},
+        {"a RIFF file of another form", {}, 8, 'W', 0, false},
+        {"no list at the header's place", {}, 12, 'x', 0, false},
         {"no header list first", {}, 20, 'x', 0, false},
         {"the main header not first", {}, 24, 'x', 0, false},
         {"a stream list renamed", {}, 96, 'x', 0, false},
         {"a header list longer than the file", {}, 19, 0x7f, 0, false},
-        {"a stream format longer than its list", {}, 171, 0x80, 0, false},
+        {"a stream format longer than its list", {}, 183, 0x80, 0, false},
         {"cut inside the header list", {}, 0, 0, 200, false},
         {"cut before the header list", {}, 0, 0, 20, false},
         {"cut inside the movie data", {}, 0, 0, 400, false},

@@ -21,6 +21,7 @@ TEST(MovieInfo, ComparesFractionsExactly) {
         {kMax, kMax - 1, kMax - 1, kMax - 2, -1},  // products would need 128 bits
         {kMax, 1, kMax, 1, 0},
         {kMax - 1, kMax, kMax - 2, kMax - 1, 1},
+        {3, 2, 7, 5, 1},  // the second round ends on a remainder of 0: 3/2 against 7/5
     };
     for (const auto& c : cases) {
         const int order = compareFractions(c.a, c.b, c.c, c.d);
@@ -41,7 +42,7 @@ TEST(MovieInfo, LengthAndItsText) {
         {{video(10, 1, 200), audio}, L"00:00:20"},
         {{video(30000, 1001, 599), {}}, L"00:00:19.986"},  // 19.9866...: cut, not rounded
         {{video(25, 1, 90001), {}}, L"01:00:00.04"},
-        {{video(1, 1, UINT32_MAX), {}}, L"1193046:28:15"},
+        {{video(1000, 1001, UINT32_MAX), {}}, L"1194239:31:02.295"},  // frames x scale: 42 bits
         {{video(0, 1, 10), audio}, L""},
         {{{}, audio}, L"00:01:01"},  // the audio's, without video
         {{}, L""},
