@@ -6,7 +6,9 @@
 #include <tlhelp32.h>
 
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,8 +33,7 @@ inline fs::path builtProgram(const char* buildPath) {
     return path;
 }
 
-// A unique folder under the temp folder, removed with everything in it at the end. Removal is
-// retried for a while: the job script's last encoder may still be exiting.
+// A unique temp folder, removed at the end, retried: the script's last encoder may still exit.
 class TempFolder {
   public:
     TempFolder()
@@ -41,11 +42,8 @@ class TempFolder {
                  std::to_wstring(GetTickCount64()))) {}
     ~TempFolder() {
         std::error_code error;
-        const auto removed = [&] {
-            fs::remove_all(path_, error);
-            return !fs::exists(path_, error);
-        };
-        waitUntil(removed, std::chrono::milliseconds(5000));
+        waitUntil([&] { return fs::remove_all(path_, error), !fs::exists(path_, error); },
+                  std::chrono::milliseconds(5000));
     }
     const fs::path& path() const { return path_; }
 
@@ -53,10 +51,9 @@ class TempFolder {
     fs::path path_;
 };
 
-// A host folder as the host lays it out, with a name that the command interpreter would expand
-// ("%windir%") if a script's path went through it: the program in its plugins folder, the
-// recording encoder as its bin\mencoder.exe, an empty tmp, and beside it a folder of movies
-// whose name holds an accent, a '%' and a '&'.
+// A host folder as the host lays it out (plugins, bin\mencoder.exe the recording encoder, tmp),
+// named so that "%windir%" would expand if a script's path went through the interpreter, and
+// beside it a folder of movies named with an accent, a '%' and a '&'.
 struct Host {
     Host(const char* builtExe, const char* builtEncoder)
         : root(temp.path() / L"host %windir%"),
@@ -80,8 +77,8 @@ struct Host {
 class Process {
   public:
     explicit Process(const fs::path& exe, const std::wstring& arguments = {}) {
-        std::wstring commandLine = L"\"" + exe.native() + L"\"";
-        if (!arguments.empty()) commandLine += L" " + arguments;
+        std::wstring commandLine = L"\"" + exe.native() + L"\"" + (arguments.empty() ? L"" : L" ");
+        commandLine += arguments;
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
@@ -93,8 +90,7 @@ class Process {
         id_ = info.dwProcessId;
     }
     ~Process() {
-        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT)
-            TerminateProcess(process_.get(), 1);
+        if (process_) TerminateProcess(process_.get(), 1);
         const win::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
         PROCESSENTRY32W entry{};
         entry.dwSize = sizeof entry;
@@ -107,7 +103,6 @@ class Process {
             if (child) TerminateProcess(child.get(), 1);
         }
     }
-    bool started() const { return static_cast<bool>(process_); }
     DWORD id() const { return id_; }
     // The exit code, or nothing when the process is still running after the timeout.
     std::optional<DWORD> waitForExit(DWORD timeoutMs) const {
@@ -123,31 +118,18 @@ class Process {
 };
 
 inline bool writeFile(const fs::path& path, std::string_view bytes) {
-    const win::FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file &&
-           WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr) &&
-           written == bytes.size();
+    std::ofstream out(path, std::ios::binary);
+    return out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush().good();
 }
 
 // The records of the recording encoder's calls.log: the arguments of each call. A file that is
 // missing or taken by a writer reads as no records yet.
 inline std::vector<Args> recordedCalls(const fs::path& log) {
-    const win::FileHandle file(CreateFileW(log.c_str(), GENERIC_READ,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    std::string bytes;
-    char chunk[4096];
-    DWORD got = 0;
-    while (file && ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
     // A record is "call", an argument a line, "end".
+    std::istringstream in(fileBytes(log));
     std::vector<Args> calls;
     std::optional<Args> current;
-    for (std::size_t at = 0, eol; (eol = bytes.find('\n', at)) != std::string::npos; at = eol + 1) {
-        std::string line = bytes.substr(at, eol - at);
+    for (std::string line; std::getline(in, line);) {
         if (!current && line == "call")
             current.emplace();
         else if (current && line == "end")

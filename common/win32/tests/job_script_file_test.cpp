@@ -13,18 +13,15 @@ namespace win {
 namespace {
 
 TEST(ScriptPath, NamesWhatTheQuotesCanHoldAndRefusesTheRest) {
-    struct Case {
+    const struct {
         std::wstring path;
         std::optional<std::string> bytes;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {L"C:\\A & B\\100% (x) ^ [y].avi", "C:\\A & B\\100% (x) ^ [y].avi"},
         {L"C:\\x\" & echo INJECTED & \".avi", std::nullopt},
-        {L"C:\\Co\"nv", std::nullopt},
         {L"C:\\tab\there.avi", std::nullopt},
-        {L"C:\\line\r\nbreak.avi", std::nullopt},
+        {L"C:\\unit\x1f.avi", std::nullopt},
         {L"C:\\del\x7f.avi", std::nullopt},
-        {L"C:\\nul\x01.avi", std::nullopt},
     };
     for (const auto& c : cases) EXPECT_EQ(scriptPath(c.path), c.bytes) << c.path;
     EXPECT_NE(unreadablePathMessage(L"C:\\a\"b.avi").find(L"double quote"), std::wstring::npos);

@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -64,18 +61,11 @@ struct RecordingStarter : ProgramStarter {
     }
 };
 
-inline std::string fileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
+using e2e::fileBytes;
 
-// Handles what is posted to the thread's windows so far.
+// Handles what is posted to the thread's windows so far, as the programs' message loop does.
 inline void pumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
+    for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) win::dispatchMessage(msg);
 }
 
 inline void click(HWND button) {
@@ -89,11 +79,10 @@ inline void type(HWND edit, const std::wstring& text) {
     SendMessageW(edit, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
     SendMessageW(edit, EM_SETSEL, 0, -1);
     SendMessageW(edit, WM_CHAR, VK_BACK, 1);
-    if (text.size() > 64) {
+    if (text.size() > 64)
         SendMessageW(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text.c_str()));
-        return;
-    }
-    for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
+    else
+        for (wchar_t c : text) SendMessageW(edit, WM_CHAR, c, 1);
 }
 
 // A key pressed and released in a control, through the message loop's own dispatch, so that the
@@ -101,12 +90,10 @@ inline void type(HWND edit, const std::wstring& text) {
 inline void pressKey(HWND control, UINT key) {
     SetFocus(control);
     for (UINT message : {WM_KEYDOWN, WM_KEYUP}) {
-        // lParam: a repeat count of 1; a key going up also has its previous-state and
-        // transition bits set.
-        const auto flags = static_cast<LPARAM>(message == WM_KEYUP ? 0xC0000001u : 1u);
-        MSG msg{control, message, key, flags, 0, {}};
+        // A repeat count of 1; a key going up also has its previous-state and transition bits.
+        MSG msg{control, message, key, message == WM_KEYUP ? LPARAM(0xC0000001u) : 1, 0, {}};
         win::dispatchMessage(msg);
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) win::dispatchMessage(msg);
+        pumpMessages();
     }
 }
 
@@ -127,9 +114,9 @@ inline void dropFiles(HWND window, const std::vector<std::wstring>& paths) {
 // The text a screen reader names a box by: the label just before it in the z-order.
 inline std::wstring labelOf(HWND box) {
     const HWND before = GetWindow(box, GW_HWNDPREV);
-    wchar_t name[16] = {};
-    if (before) GetClassNameW(before, name, 16);
-    return lstrcmpiW(name, L"Static") == 0 ? win::windowText(before) : std::wstring();
+    return before && lstrcmpiW(e2e::classOf(before).c_str(), L"Static") == 0
+               ? win::windowText(before)
+               : std::wstring();
 }
 
 // Whether the list shows its horizontal scroll bar.
@@ -187,32 +174,21 @@ inline std::vector<std::wstring> listEntries(HWND list) {
     return out;
 }
 
-namespace detail {
-
-inline BOOL CALLBACK ownedDialog(HWND h, LPARAM lParam) {
-    auto& [owner, found] = *reinterpret_cast<std::pair<HWND, HWND>*>(lParam);
-    wchar_t name[16] = {};
-    GetClassNameW(h, name, 16);
-    if (lstrcmpW(name, L"#32770") == 0 && GetWindow(h, GW_OWNER) == owner && IsWindowVisible(h))
-        found = h;
-    return !found;
-}
-
-}  // namespace detail
-
-// Answers the next dialog that the owner window opens (a modal one, so the test's own thread is
-// inside it) from another thread, which the caller keeps until the dialog is done. A dialog still
-// open after the answer is cancelled, so that a failure cannot hang the test.
+// Answers the next modal dialog of the owner from a thread the caller keeps until it is done; a
+// dialog still open after the answer is cancelled, so that a failure cannot hang the test.
 inline std::jthread answerDialog(HWND owner, std::function<void(HWND dialog)> answer) {
     return std::jthread([owner, answer = std::move(answer)] {
-        std::pair<HWND, HWND> search{owner, nullptr};
+        HWND dialog = nullptr;
         const auto found = [&] {
-            return !EnumWindows(detail::ownedDialog, reinterpret_cast<LPARAM>(&search));
+            return (dialog = e2e::findWindow(nullptr, [&](HWND h) {
+                        return e2e::classOf(h) == L"#32770" && GetWindow(h, GW_OWNER) == owner &&
+                               IsWindowVisible(h);
+                    }));
         };
         if (!e2e::waitUntil(found, std::chrono::seconds(10))) return;
-        answer(search.second);
-        if (!e2e::waitUntil([&] { return !IsWindow(search.second); }, std::chrono::seconds(3)))
-            PostMessageW(search.second, WM_COMMAND, IDCANCEL, 0);
+        answer(dialog);
+        if (!e2e::waitUntil([&] { return !IsWindow(dialog); }, std::chrono::seconds(3)))
+            PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     });
 }
 

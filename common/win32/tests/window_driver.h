@@ -6,6 +6,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -13,8 +17,6 @@ namespace e2e {
 
 // Generous: the first start of a program under Wine can take seconds.
 inline constexpr std::chrono::milliseconds kPatience{20000};
-// A window that does not answer a message within this long counts as hung.
-inline constexpr UINT kAnswerMs = 5000;
 
 inline std::string utf8(std::wstring_view text) {
     std::string out(text.size() * 3, '\0');
@@ -33,16 +35,15 @@ bool waitUntil(Ready ready, std::chrono::milliseconds timeout = kPatience) {
     return true;
 }
 
-// Sends a message and waits for the answer, bounded; 0 when the window did not answer.
+// Sends a message and waits for the answer, for 5 s at most; 0 when the window did not answer.
 inline LRESULT ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
     DWORD_PTR result = 0;
-    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kAnswerMs, &result))
-        return 0;
-    return static_cast<LRESULT>(result);
+    return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result)
+               ? static_cast<LRESULT>(result)
+               : 0;
 }
 
-// The text of a window of any process. GetWindowText does not ask a control of another process,
-// WM_GETTEXT does.
+// The text of a window of any process: WM_GETTEXT asks it, GetWindowText would not.
 inline std::wstring textOf(HWND window) {
     std::wstring text(
         static_cast<std::size_t>(std::max<LRESULT>(ask(window, WM_GETTEXTLENGTH), 0)) + 1, L'\0');
@@ -51,72 +52,77 @@ inline std::wstring textOf(HWND window) {
     return text;
 }
 
+// The bytes of a file; none when it is missing or a writer keeps it from being read.
+inline std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
 inline bool setText(HWND window, const std::wstring& text) {
     return ask(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())) == TRUE;
+}
+
+inline std::wstring classOf(HWND window) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    return name;
 }
 
 namespace detail {
 
 // Enumeration callbacks are named functions: a lambda has no CALLBACK (stdcall) form on 32-bit.
-struct WindowSearch {
-    DWORD processId;         // 0 for a descendant, looked for by its class
-    std::wstring_view text;  // a caption, or a class name
-    HWND found;
-};
-
-inline BOOL CALLBACK match(HWND window, LPARAM param) {
-    auto& s = *reinterpret_cast<WindowSearch*>(param);
-    wchar_t text[256] = {};
-    bool found = false;
-    if (s.processId == 0) {
-        GetClassNameW(window, text, 256);
-        found = IsWindowVisible(window) && lstrcmpiW(text, std::wstring(s.text).c_str()) == 0;
-    } else {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        found = owner == s.processId && GetWindowTextW(window, text, 256) > 0 && s.text == text;
-    }
-    if (found) s.found = window;
-    return !found;
-}
-
-inline BOOL CALLBACK collectVisibleText(HWND window, LPARAM param) {
-    if (IsWindowVisible(window)) *reinterpret_cast<std::wstring*>(param) += textOf(window) + L'\n';
-    return TRUE;
+inline BOOL CALLBACK untilFound(HWND window, LPARAM is) {
+    return !(*reinterpret_cast<const std::function<bool(HWND)>*>(is))(window);
 }
 
 }  // namespace detail
 
+// The first descendant of parent (of the desktop when null) that `is` holds for, or null.
+inline HWND findWindow(HWND parent, const std::function<bool(HWND)>& is) {
+    HWND found = nullptr;
+    const std::function<bool(HWND)> test = [&](HWND h) { return is(h) && (found = h); };
+    if (parent)
+        EnumChildWindows(parent, detail::untilFound, reinterpret_cast<LPARAM>(&test));
+    else
+        EnumWindows(detail::untilFound, reinterpret_cast<LPARAM>(&test));
+    return found;
+}
+
 // The process's top-level window with exactly this caption, or null. Hidden ones count too.
 inline HWND topLevelWindow(DWORD processId, std::wstring_view caption) {
-    detail::WindowSearch search{processId, caption, nullptr};
-    EnumWindows(detail::match, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return findWindow(nullptr, [&](HWND h) {
+        DWORD owner = 0;
+        wchar_t text[256] = {};
+        GetWindowThreadProcessId(h, &owner);
+        return owner == processId && GetWindowTextW(h, text, 256) > 0 && caption == text;
+    });
 }
 
 // Waits until the process shows a top-level window with this caption; null when it does not.
 inline HWND waitForWindow(DWORD processId, std::wstring_view caption,
                           std::chrono::milliseconds timeout = kPatience) {
     HWND found = nullptr;
-    const auto shown = [&] {
-        found = topLevelWindow(processId, caption);
-        return found && IsWindowVisible(found);
-    };
-    return waitUntil(shown, timeout) ? found : nullptr;
+    return waitUntil([&] { return IsWindowVisible(found = topLevelWindow(processId, caption)); },
+                     timeout)
+               ? found
+               : nullptr;
 }
 
-// The first visible descendant of this window class (compared as the system does, ignoring
-// case), or null.
+// The first visible descendant of this window class (ignoring case, as the system does), or null.
 inline HWND visibleDescendant(HWND parent, std::wstring_view className) {
-    detail::WindowSearch search{0, className, nullptr};
-    EnumChildWindows(parent, detail::match, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return findWindow(parent, [&](HWND h) {
+        return IsWindowVisible(h) &&
+               lstrcmpiW(classOf(h).c_str(), std::wstring(className).c_str()) == 0;
+    });
 }
 
 // The texts of all visible descendants, one a line: what a failing test shows of a message box.
 inline std::wstring visibleTexts(HWND parent) {
     std::wstring all;
-    EnumChildWindows(parent, detail::collectVisibleText, reinterpret_cast<LPARAM>(&all));
+    findWindow(parent, [&](HWND h) {
+        if (IsWindowVisible(h)) all += textOf(h) + L'\n';
+        return false;
+    });
     return all;
 }
 
