@@ -1,5 +1,6 @@
 #include "split_script.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "core/job_script.h"
@@ -166,6 +167,10 @@ void composeCommand(std::string& line, const CommandPieces& pieces, const PartTi
     line += ".avi\"";
 }
 
+// The most a command adds to its pieces and its two times: "-ss ", " -endpos ", the part number
+// (at most 32767) and ".avi\"".
+constexpr std::size_t kMostAround = 4 + 9 + 5 + 5;
+
 }  // namespace
 
 std::wstring timeText(std::wstring_view hours, std::wstring_view minutes,
@@ -270,6 +275,12 @@ std::optional<ScriptRefusal> checkScript(const ScriptInput& input) {
         if (t.start != kStartMarker && t.end != kEndMarker &&
             appendPartLength(length, t.start, t.end) == Length::NotAfter)
             return EndNotAfterStart{number, std::wstring(t.start), std::wstring(t.end)};
+        // Composed only when it might be too long: most commands are far shorter, and composing
+        // each would cost the check as much as writing the script.
+        const std::size_t mostTimes = t.start.size() + std::max(t.end.size(), length.size());
+        if (pieces.head.size() + pieces.outputHead.size() + mostTimes + kMostAround <=
+            kMaxCommandLine)
+            continue;
         composeCommand(command, pieces, t, i);
         if (command.size() > kMaxCommandLine) return CommandTooLong{number};
     }

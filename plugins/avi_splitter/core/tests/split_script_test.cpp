@@ -85,6 +85,7 @@ TEST(SplitScript, RefusesTheFirstPartThatCannotBeWrittenAsMeant) {
         {L"Split From [00:00:10] To [10]", EndNotAfterStart{2, L"00:00:10", L"10"}},
         {L"Split From [Start] To [" + longest + L"]", std::nullopt},
         {L"Split From [Start] To [" + longest + L"1]", CommandTooLong{2}},
+        {L"Split From [" + longest + L"123456] To [End]", CommandTooLong{2}},  // "-ss ", 5 fewer
     };
     for (const auto& c : cases) {
         const std::vector<std::wstring> parts = {L"Split From [Start] To [End]", c.part,
