@@ -113,6 +113,14 @@ TEST(AviHeader, PassesSoundLayoutsOnly) {
         {"cut inside the movie data", {}, 0, 0, 400, false},
         {"movie data a byte longer than the file", {}, -116, 113, 0, false},
         {"padding far beyond the first read", {.between = farPadding}, 0, 0, 0, true},
+        // A last chunk without its pad byte leaves the header list odd; the file pads after it.
+        {"a header list of odd size",
+         {.extra = {Bytes{'J', 'U', 'N', 'K', 1, 0, 0, 0, 0}}},
+         0,
+         0,
+         0,
+         true},
+        {"a header list over 1 MiB", {.extra = {chunk("JUNK", Bytes(1 << 20))}}, 0, 0, 0, false},
         {"no movie data", {}, -112, 'x', 0, false},
     };
     for (const auto& c : cases) {
